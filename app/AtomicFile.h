@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes `bytes` as the whole content of `path`: into a temporary file in the same folder that
+// is renamed into place once complete, so a crash or a full disk never leaves half a file.
+// Returns false, leaving any previous file untouched, when the file cannot be written.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -1,0 +1,6 @@
+#include "app/startup/PanoreelApp.h"
+
+int CPanoreelApp::InitInstance()
+{
+    return 0;
+}

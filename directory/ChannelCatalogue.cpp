@@ -1,0 +1,1 @@
+#include "directory/ChannelCatalogue.h"

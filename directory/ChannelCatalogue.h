@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <vector>
+
+// One radio channel of the catalogue. Texts are bytes as they stand in the catalogue
+// (Windows-1252); widgets decode them for display, files never re-encode them.
+struct ChannelRecord
+{
+    QByteArray category;  // the country the channel belongs to
+    QByteArray infoText;  // tool tip in the channel tree
+    qint32 number = 0;    // the integer on the record's third line, kept as read
+    QByteArray name;      // display name and lookup key; compared byte for byte
+    qint32 position = 0;  // 0-based place in the catalogue text; position + 1 names the stream file
+    qint32 available = 0; // 1 when the current package offers the channel
+};
+
+// The records in catalogue order. `count` is the count the catalogue text announced; it stays
+// that number even when the text ended early, so records past the end may be empty.
+struct ChannelList
+{
+    qint32 count = 0;
+    std::vector<ChannelRecord> records;
+};
+
+// The process-wide catalogue and its state, created once at start-up and passed by reference.
+struct Catalogue
+{
+    ChannelList RadioChannelList;
+    QByteArray PackageName;
+    QByteArray PackageFolderAddress;
+    QByteArray SelectedChannelName;
+    QByteArray CurrentStreamAddress;
+    QByteArray FavouritesText;
+};
+
+// Index of the first record whose name equals `name` exactly, or -1.
+int FindChannelByName(const ChannelList& list, const QByteArray& name);
+
+// The infoText of the record FindChannelByName finds, or the empty text.
+QByteArray InfoTextForName(const ChannelList& list, const QByteArray& name);
+
+// Record i becomes available exactly when flags[i] is '1'; records past the end of flags are not.
+void ApplyAvailability(ChannelList& list, const QByteArray& flags);
