@@ -1,0 +1,222 @@
+#include "radio/Wavelark.h"
+
+#include "app/AnsiText.h"
+#include "app/InterfaceArchive.h"
+#include "directory/ChannelListText.h"
+#include "directory/ContentServer.h"
+#include "directory/LocalFiles.h"
+#include "directory/StreamFetch.h"
+#include "hosted/MediaPlayer.h"
+#include "radio/SettingsFile.h"
+#include "radio/TrayIcon.h"
+#include "ui/AboutDialog.h"
+#include "ui/MessageDialog.h"
+#include "ui/Skin.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QTimerEvent>
+
+Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
+
+CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
+                     const InterfaceArchive& archive, QWidget* parent)
+    : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive)
+{
+}
+
+CWavelark::~CWavelark() = default;
+
+bool CWavelark::OnInitDialog()
+{
+    InstallTrayIcon();
+    hide();
+    CreatePlayer();
+
+    // Only the volume of the stored settings matters to the hidden window: it is how the
+    // previous run's volume reaches the player before anything plays.
+    const SettingsValues settings = ReadSettings();
+    if (m_player)
+        m_player->put_volume(settings.volume);
+
+    ResolvePackage(m_catalogue, m_server);
+    m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
+    ParseChannelList(m_catalogue, m_archive);
+    FetchRadioAvailability(m_catalogue, m_server);
+
+    const QByteArray start = ReadStartChannel();
+    if (start == "random") {
+        m_state.RandomPickedAtStart = 1;
+        PlayChannel(start, PlayMode::Random);
+    } else {
+        PlayChannel(start, PlayMode::ByName);
+    }
+
+    m_trayTimerId = startTimer(kTrayAnimationMs);
+    return true;
+}
+
+bool CWavelark::CreatePlayer()
+{
+    m_player = MediaPlayer::Create();
+    if (!m_player) {
+        // Without a player the program has no purpose: end quietly once the loop runs.
+        qCWarning(lcRadio) << "no audio player could be created; quitting";
+        QMetaObject::invokeMethod(this, &CWavelark::QuitRequested, Qt::QueuedConnection);
+        return false;
+    }
+    return true;
+}
+
+void CWavelark::InstallTrayIcon()
+{
+    if (m_tray)
+        return;
+    m_tray = new TrayIcon(this);
+    connect(m_tray, &TrayIcon::Clicked, this, &CWavelark::OnTrayClicked);
+    connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked);
+    m_tray->Install();
+}
+
+void CWavelark::AnimateTrayIcon()
+{
+    if (m_tray)
+        m_tray->AnimateTrayIcon();
+}
+
+void CWavelark::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_trayTimerId)
+        AnimateTrayIcon();
+    else
+        QDialog::timerEvent(event);
+}
+
+QByteArray CWavelark::ReadStartChannel() const
+{
+    return ::ReadStartChannel(m_catalogue.PackageName);
+}
+
+void CWavelark::ShowMessageToUser(const QByteArray& text)
+{
+    ShowMessage(text, m_skin);
+}
+
+void CWavelark::PlayChannel(const QByteArray& name, PlayMode mode)
+{
+    if (name.isEmpty())
+        return;
+    const ChannelList& list = m_catalogue.RadioChannelList;
+    const int index = ChooseChannel(list, name, mode, m_clock);
+    if (index < 0) {
+        qCInfo(lcRadio) << "nothing to play: no channel can be chosen";
+        return;
+    }
+    const ChannelRecord& record = list.records[static_cast<size_t>(index)];
+    const QByteArray address =
+        FetchEntryText(m_catalogue, m_server, record.position + 1, 1,
+                       [this](const QByteArray& text) { ShowMessageToUser(text); });
+    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(record.name) << "from" << DecodeAnsi(address.trimmed());
+    if (m_player && m_player->put_URL(DecodeAnsi(address)))
+        m_state.IsPlaying = 1;
+    m_catalogue.SelectedChannelName = record.name;
+}
+
+void CWavelark::StopOrResume()
+{
+    if (m_state.IsPlaying == 1) {
+        if (m_player && m_player->close())
+            m_state.IsPlaying = 0;
+        return;
+    }
+    PlayChannel(m_catalogue.SelectedChannelName, PlayMode::ByName);
+}
+
+void CWavelark::ToggleMute()
+{
+    if (!m_player)
+        return;
+    if (m_state.IsMuted == 1) {
+        if (m_player->put_mute(false))
+            m_state.IsMuted = 0;
+    } else if (m_player->put_mute(true)) {
+        m_state.IsMuted = 1;
+    }
+}
+
+void CWavelark::OnTrayClicked()
+{
+    if (m_state.OpenRadioWindow) {
+        m_state.OpenRadioWindow->raise();
+        m_state.OpenRadioWindow->activateWindow();
+        QApplication::alert(m_state.OpenRadioWindow);
+        return;
+    }
+    RunTrayCommand(ShowTrayMenu());
+}
+
+void CWavelark::OnTrayDoubleClicked()
+{
+    if (m_state.OpenRadioWindow) {
+        m_state.OpenRadioWindow->raise();
+        m_state.OpenRadioWindow->activateWindow();
+        QApplication::alert(m_state.OpenRadioWindow);
+        return;
+    }
+    OpenRadioWindowModal();
+}
+
+int CWavelark::ShowTrayMenu()
+{
+    QMenu menu;
+    const struct
+    {
+        int command;
+        const char* text;
+    } items[] = {
+        {kCommandOpen, "Open"},         {kCommandRandom, "Random Channel"},
+        {kCommandStopResume, "Stop/Resume"}, {kCommandAbout, "About us"},
+        {kCommandExit, "Exit"},
+    };
+    for (const auto& item : items)
+        menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+    const QAction* chosen = menu.exec(QCursor::pos());
+    return chosen ? chosen->data().toInt() : 0;
+}
+
+void CWavelark::RunTrayCommand(int command)
+{
+    switch (command) {
+    case kCommandOpen:
+        if (!m_state.OpenRadioWindow)
+            OpenRadioWindowModal();
+        break;
+    case kCommandRandom:
+        PlayChannel(QByteArrayLiteral("random"), PlayMode::Random);
+        break;
+    case kCommandStopResume:
+        StopOrResume();
+        break;
+    case kCommandAbout: {
+        CRadioAbout about(m_skin);
+        about.exec();
+        break;
+    }
+    case kCommandExit:
+        m_catalogue.RadioChannelList = ChannelList();
+        if (m_tray)
+            m_tray->Remove();
+        Q_EMIT QuitRequested();
+        break;
+    default:
+        break;
+    }
+}
+
+void CWavelark::OpenRadioWindowModal()
+{
+    // The visible radio window is not part of the program yet.
+    qCInfo(lcRadio) << "the radio window is not available in this version";
+}

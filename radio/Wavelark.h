@@ -1,0 +1,84 @@
+#pragma once
+
+#include "radio/ChannelChoice.h"
+#include "radio/PlaybackState.h"
+
+#include <QByteArray>
+#include <QDialog>
+
+#include <memory>
+
+struct Catalogue;
+struct InterfaceArchive;
+class ContentServer;
+class MediaPlayer;
+class Skin;
+class TrayIcon;
+
+// The hidden main window: owns the player and the tray icon, starts the last channel (or a
+// random one) at start-up, and carries out what the tray menu asks for. It is never shown.
+class CWavelark : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kIdTrayTimer = 10002;
+    static constexpr int kTrayAnimationMs = 1500;
+
+    // Tray menu commands.
+    static constexpr int kCommandOpen = 157;
+    static constexpr int kCommandExit = 158;
+    static constexpr int kCommandAbout = 161;
+    static constexpr int kCommandRandom = 164;
+    static constexpr int kCommandStopResume = 165;
+
+    CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
+              const InterfaceArchive& archive, QWidget* parent = nullptr);
+    ~CWavelark() override;
+
+    // The start-up chain: tray icon, player, settings, package, channel list, availability,
+    // the start channel, the animation timer.
+    bool OnInitDialog();
+
+    void PlayChannel(const QByteArray& name, PlayMode mode);
+    void StopOrResume();
+    void ToggleMute();
+
+    bool CreatePlayer();
+    void InstallTrayIcon();
+    void AnimateTrayIcon();
+    QByteArray ReadStartChannel() const;
+
+    // What a click and a double click on the tray icon do.
+    void OnTrayClicked();
+    void OnTrayDoubleClicked();
+    // Carries out one tray menu command.
+    void RunTrayCommand(int command);
+    void OpenRadioWindowModal();
+
+    PlaybackState& State() { return m_state; }
+    MediaPlayer* Player() { return m_player.get(); }
+    TrayIcon* Tray() { return m_tray; }
+    void SetClock(LocalClock clock) { m_clock = std::move(clock); }
+
+Q_SIGNALS:
+    // The user chose Exit; the event loop ends.
+    void QuitRequested();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    int ShowTrayMenu();
+    void ShowMessageToUser(const QByteArray& text);
+
+    Catalogue& m_catalogue;
+    Skin& m_skin;
+    const ContentServer& m_server;
+    const InterfaceArchive& m_archive;
+    PlaybackState m_state;
+    LocalClock m_clock = SystemLocalClock;
+    std::unique_ptr<MediaPlayer> m_player;
+    TrayIcon* m_tray = nullptr;
+    int m_trayTimerId = 0;
+};

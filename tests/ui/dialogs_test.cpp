@@ -1,0 +1,163 @@
+#include "ui/AboutDialog.h"
+#include "ui/ColorStatic.h"
+#include "ui/KeyFilter.h"
+#include "ui/MessageDialog.h"
+#include "ui/MessageText.h"
+#include "ui/Skin.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+TEST(MessageText, BreaksOnceAtTheFirstSpaceFromIndexFifty)
+{
+    const struct
+    {
+        QByteArray text, expected;
+    } cases[] = {
+        {QByteArray(50, 'x'), QByteArray(50, 'x')},
+        {"We are unable to access Channel Information at this time",
+         "We are unable to access Channel Information at this\n time"},
+        {QByteArray(60, 'x'), QByteArray(60, 'x')}, // no space to break at
+        {QByteArray(49, 'a') + " b" + QByteArray(10, 'c'), QByteArray(49, 'a') + " b" + QByteArray(10, 'c')},
+        {QByteArray(50, 'a') + " b c", QByteArray(50, 'a') + "\n b c"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.constData());
+        EXPECT_EQ(BreakMessageLine(c.text), c.expected);
+    }
+}
+
+TEST(Skin, ColourFollowsThePackageFoldersLastDigit)
+{
+    const struct
+    {
+        const char* address;
+        int index;
+    } cases[] = {
+        {"http://h/Wavelark/freechannels/package0/", 0}, {"http://h/x/package5/", 5},
+        {"http://h/x/package9", 3},  {"http://h/x/package3/", 3},
+        {"http://h/x/packagex", 0},  {"http://h/x/package8", 8},
+        {"", 0},                     {"/", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        Skin skin;
+        skin.SetSkinColourFromPackage(c.address);
+        EXPECT_EQ(skin.SkinColourIndex(), c.index);
+    }
+}
+
+TEST(Skin, GradientRunsFromLightGreyTowardTheSkinColour)
+{
+    Skin skin; // colour 0: RGB(182, 189, 190)
+    const auto paint = [&](int width) {
+        QImage image(width, 3, QImage::Format_RGB32);
+        QPainter painter(&image);
+        skin.FillSkinGradient(painter, image.rect());
+        return image;
+    };
+    const QImage one = paint(1);
+    EXPECT_EQ(QColor(one.pixel(0, 1)), QColor(240, 240, 240));
+
+    // Two columns: the right one is B + (A - B) / 2, truncated toward zero.
+    const QImage two = paint(2);
+    EXPECT_EQ(QColor(two.pixel(0, 0)), QColor(240, 240, 240));
+    EXPECT_EQ(QColor(two.pixel(1, 2)), QColor(211, 214, 215));
+
+    const QImage wide = paint(300);
+    EXPECT_EQ(QColor(wide.pixel(0, 0)), QColor(240, 240, 240));
+    EXPECT_EQ(QColor(wide.pixel(299, 0)), QColor(182 + 58 / 300, 189 + 51 / 300, 190 + 50 / 300));
+    for (int x = 1; x < 300; ++x)
+        ASSERT_LE(qRed(wide.pixel(x, 0)), qRed(wide.pixel(x - 1, 0)));
+}
+
+namespace {
+
+constexpr int kStillOpen = 2;
+
+// Presses `key` on the shown dialog and returns the result it closed with: kStillOpen when the
+// key left it open (the test closes it 50 ms later).
+int ResultOfKey(QDialog& dialog, Qt::Key key)
+{
+    QTimer::singleShot(0, &dialog, [&] {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &dialog;
+        // The keypad's Enter key arrives with the keypad modifier, as from a real keyboard.
+        QTest::keyClick(target, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTimer::singleShot(50, &dialog, [&] { dialog.done(kStillOpen); });
+    });
+    return dialog.exec();
+}
+
+} // namespace
+
+TEST(MessageDialog, EnterPressesOkEscapeAndTabDoNothing)
+{
+    KeyFilter filter;
+    qApp->installEventFilter(&filter);
+    Skin skin;
+    for (const auto& [key, result] :
+         {std::pair{Qt::Key_Return, int(QDialog::Accepted)}, std::pair{Qt::Key_Escape, kStillOpen},
+          std::pair{Qt::Key_Tab, kStillOpen}, std::pair{Qt::Key_Enter, int(QDialog::Accepted)}}) {
+        SCOPED_TRACE(key);
+        CMessage dialog(skin);
+        dialog.m_strText = "Wavelark is already running";
+        dialog.OnInitDialog();
+        EXPECT_EQ(ResultOfKey(dialog, key), result);
+    }
+    qApp->removeEventFilter(&filter);
+}
+
+TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
+{
+    Skin skin;
+    CMessage dialog(skin);
+    dialog.m_strText = "We are unable to access Channel Information at this time";
+    dialog.OnInitDialog();
+
+    EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(dialog.size(), QSize(357 * 6 / 4, 70 * 13 / 8));
+    EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 1);
+    auto* ok = qobject_cast<QPushButton*>(FindControl(&dialog, CMessage::kIdOk));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    EXPECT_EQ(ok->geometry(), QRect(157 * 6 / 4, 51 * 13 / 8, 207 * 6 / 4 - 157 * 6 / 4, 65 * 13 / 8 - 51 * 13 / 8));
+    auto* text = qobject_cast<CColorStatic*>(FindControl(&dialog, CMessage::kIdText));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->Text(), QByteArray("We are unable to access Channel Information at this\n time"));
+
+    // The body is the skin gradient: light grey at the left edge.
+    dialog.show();
+    const QImage image = dialog.grab().toImage();
+    EXPECT_EQ(QColor(image.pixel(1, image.height() / 2)),
+              Skin::GradientColumnColour(1, image.width(), Skin::GradientStartColour(), skin.SkinColour()));
+    EXPECT_EQ(QColor(image.pixel(image.width() - 2, image.height() / 2)),
+              Skin::GradientColumnColour(image.width() - 2, image.width(), Skin::GradientStartColour(), skin.SkinColour()));
+    bool clicked = false;
+    QObject::connect(ok, &QPushButton::clicked, [&] { clicked = true; });
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(AboutDialog, ShowsTitleLogoAndCloses)
+{
+    Skin skin;
+    CRadioAbout about(skin);
+    auto* title = qobject_cast<CColorStatic*>(FindControl(&about, CRadioAbout::kIdTitle));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->Text(), QByteArray("Wavelark Plus"));
+    for (int id : {CRadioAbout::kIdLine1, CRadioAbout::kIdLine2, CRadioAbout::kIdLine3})
+        EXPECT_NE(FindControl(&about, id), nullptr) << id;
+    auto* close = qobject_cast<QPushButton*>(FindControl(&about, CRadioAbout::kIdClose));
+    ASSERT_NE(close, nullptr);
+    about.show();
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(about.isVisible());
+}

@@ -1,0 +1,56 @@
+#include "ui/AboutDialog.h"
+
+#include "ui/ColorStatic.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+CColorStatic* AddLine(QWidget* dialog, int id, const char* text, const DialogRect& rect, qreal scale)
+{
+    auto* line = new CColorStatic(dialog);
+    line->SetText(QByteArray(text));
+    PlaceControl(line, id, rect, scale);
+    return line;
+}
+
+} // namespace
+
+CRadioAbout::CRadioAbout(const Skin& skin, QWidget* parent)
+    : SkinnedDialog(skin, {0, 0, 230, 171}, parent)
+{
+    setCursor(Qt::OpenHandCursor);
+    setMouseTracking(true);
+
+    AddLine(this, kIdTitle, "Wavelark Plus", {8, 19, 213, 10}, Scale());
+
+    auto* logo = new QLabel(this);
+    logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
+    logo->setScaledContents(true);
+    logo->setGeometry(DialogUnitsToPixels({50, 43, 135, 29}, Scale()));
+
+    AddLine(this, kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11}, Scale());
+    AddLine(this, kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12}, Scale());
+    AddLine(this, kIdLine3, "Version 3.0", {7, 126, 216, 11}, Scale());
+
+    QPushButton* close = AddButton(kIdClose, QStringLiteral("Close"), {71, 146, 88, 16});
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CRadioAbout::mouseMoveEvent(QMouseEvent* event)
+{
+    // Leaving the button over the dialog's body drops its pushed look.
+    if (auto* close = qobject_cast<QPushButton*>(FindControl(this, kIdClose)))
+        close->setDown(false);
+    SkinnedDialog::mouseMoveEvent(event);
+}
+
+void CRadioAbout::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        setCursor(Qt::OpenHandCursor);
+    SkinnedDialog::mouseReleaseEvent(event);
+}

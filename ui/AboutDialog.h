@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ui/SkinnedDialog.h"
+
+// The about dialog: title, logo, three text lines and "Close". It opens where the window
+// system places it and is not dragged.
+class CRadioAbout : public SkinnedDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kIdTitle = 1022;
+    static constexpr int kIdLine1 = 1023;
+    static constexpr int kIdLine2 = 1110;
+    static constexpr int kIdLine3 = 1015;
+    static constexpr int kIdClose = 1;
+
+    explicit CRadioAbout(const Skin& skin, QWidget* parent = nullptr);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

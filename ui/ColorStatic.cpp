@@ -1,0 +1,31 @@
+#include "ui/ColorStatic.h"
+
+#include "app/AnsiText.h"
+
+#include <QPainter>
+
+CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void CColorStatic::SetText(const QByteArray& text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    update();
+}
+
+void CColorStatic::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    const QStringList lines = DecodeAnsi(m_text).split(QLatin1Char('\n'));
+    const int lineHeight = painter.fontMetrics().height();
+    int top = 0;
+    for (const QString& line : lines) {
+        painter.drawText(QRect(0, top, width(), lineHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, line);
+        top += lineHeight;
+    }
+}
