@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QtGlobal>
-
 #include <vector>
 
 // One radio channel of the catalogue. Texts are bytes as they stand in the catalogue
@@ -18,7 +17,9 @@ struct ChannelRecord
 };
 
 // The records in catalogue order. `count` is the count the catalogue text announced; it stays
-// that number even when the text ended early, so records past the end may be empty.
+// that number even when the text ended early, so records past the end may be empty. It always
+// equals records.size(): a count no text could fill is cut down when the list is built
+// (ParseChannelListText).
 struct ChannelList
 {
     qint32 count = 0;

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 // Every suite runs with one QApplication, so widget, timer and GLib-loop tests work alike.
-// The platform comes from QT_QPA_PLATFORM (ctest sets "offscreen").
+// Widgets are offscreen unless QT_QPA_PLATFORM says otherwise; tests find the build and source
+// folders through WAVELARK_BUILD_DIR and WAVELARK_SOURCE_DIR.
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("WAVELARK_BUILD_DIR"))
+        qputenv("WAVELARK_BUILD_DIR", WAVELARK_TEST_BUILD_DIR);
+    if (qEnvironmentVariableIsEmpty("WAVELARK_SOURCE_DIR"))
+        qputenv("WAVELARK_SOURCE_DIR", WAVELARK_TEST_SOURCE_DIR);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

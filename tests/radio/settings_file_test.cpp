@@ -1,0 +1,163 @@
+#include "radio/SettingsFile.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <limits>
+#include <linux/fs.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kFile = QStringLiteral("setting.dat");
+
+// Makes a folder refuse new files. Permission bits are enough for an ordinary user; root
+// ignores them, so then the folder is also marked immutable where the file system allows it.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        ::chmod(m_path.constData(), 0555);
+        if (CanCreate()) {
+            SetImmutable(true);
+            m_immutable = true;
+        }
+        m_locked = !CanCreate();
+    }
+    ~LockedFolder()
+    {
+        if (m_immutable)
+            SetImmutable(false);
+        ::chmod(m_path.constData(), 0755);
+    }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+
+    bool Locked() const { return m_locked; }
+
+private:
+    bool CanCreate() const
+    {
+        const QByteArray probe = m_path + "/.probe";
+        const int fd = ::open(probe.constData(), O_CREAT | O_WRONLY, 0644);
+        if (fd < 0)
+            return false;
+        ::close(fd);
+        ::unlink(probe.constData());
+        return true;
+    }
+    void SetImmutable(bool on) const
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return;
+        int flags = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        ::close(fd);
+    }
+
+    QByteArray m_path;
+    bool m_immutable = false;
+    bool m_locked = false;
+};
+
+void ExpectValues(const SettingsValues& actual, const SettingsValues& expected)
+{
+    EXPECT_EQ(actual.keepSelected, expected.keepSelected);
+    EXPECT_EQ(actual.nonStop, expected.nonStop);
+    EXPECT_EQ(actual.startHour, expected.startHour);
+    EXPECT_EQ(actual.hours, expected.hours);
+    EXPECT_EQ(actual.volume, expected.volume);
+}
+
+struct ReadCase
+{
+    const char* label;
+    std::optional<QByteArray> file;
+    SettingsValues expected;
+    QByteArray fileAfter;
+};
+
+TEST(SettingsFile, ReadSettingsFromFileOrDefaults)
+{
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const ReadCase cases[] = {
+        {"missing file is created with the defaults",
+         std::nullopt,
+         {1, 1, 0, 0, 50},
+         "1\n1\n0\n0\n50"},
+        {"stored values", "0\n0\n5\n3\n30", {0, 0, 5, 3, 30}, "0\n0\n5\n3\n30"},
+        {"short file: missing lines are 0", "1", {1, 0, 0, 0, 0}, "1"},
+        {"empty file: all 0", "", {0, 0, 0, 0, 0}, ""},
+        {"volume past the slider range kept",
+         "1\n1\n0\n0\n150",
+         {1, 1, 0, 0, 150},
+         "1\n1\n0\n0\n150"},
+        {"no selection in the hidden lists",
+         "1\n1\n-1\n-1\n50",
+         {1, 1, -1, -1, 50},
+         "1\n1\n-1\n-1\n50"},
+        {"non-numeric values are 0", "x\nyes\n\n7h\n 40", {0, 0, 0, 7, 40}, "x\nyes\n\n7h\n 40"},
+        {"line end after the last value", "1\n0\n2\n3\n60\n", {1, 0, 2, 3, 60}, "1\n0\n2\n3\n60\n"},
+        {"CR before LF", "0\r\n1\r\n2\r\n3\r\n70", {0, 1, 2, 3, 70}, "0\r\n1\r\n2\r\n3\r\n70"},
+        {"lines past the fifth ignored",
+         "1\n1\n0\n0\n50\n99",
+         {1, 1, 0, 0, 50},
+         "1\n1\n0\n0\n50\n99"},
+        {"overlong number clamped",
+         "1\n1\n0\n0\n99999999999",
+         {1, 1, 0, 0, kMax},
+         "1\n1\n0\n0\n99999999999"},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempFolder folder;
+        if (c.file)
+            folder.Write(kFile, *c.file);
+        ExpectValues(ReadSettings(), c.expected);
+        EXPECT_EQ(folder.Read(kFile), c.fileAfter);
+    }
+}
+
+TEST(SettingsFile, WrittenValuesReadBack)
+{
+    TempFolder folder;
+    const SettingsValues stored{0, 1, -1, 23, 30};
+    ASSERT_TRUE(WriteSettings(TextsFromSettings(stored)));
+    EXPECT_EQ(folder.Read(kFile), QByteArrayLiteral("0\n1\n-1\n23\n30"));
+    ExpectValues(ReadSettings(), stored);
+
+    ASSERT_TRUE(WriteSettings(DefaultSettingsTexts()));
+    EXPECT_EQ(folder.Read(kFile), QByteArrayLiteral("1\n1\n0\n0\n50"));
+}
+
+TEST(SettingsFile, UnwritableFolderKeepsDefaultsAndOldFile)
+{
+    {
+        TempFolder folder;
+        LockedFolder lock(folder.Path());
+        if (!lock.Locked())
+            GTEST_SKIP() << "this file system lets the test user write anywhere";
+        ExpectValues(ReadSettings(), SettingsValues{1, 1, 0, 0, 50});
+        EXPECT_FALSE(folder.Exists(kFile));
+    }
+    TempFolder folder;
+    folder.Write(kFile, QByteArrayLiteral("0\n0\n0\n0\n10"));
+    LockedFolder lock(folder.Path());
+    ASSERT_TRUE(lock.Locked());
+    EXPECT_FALSE(WriteSettings(DefaultSettingsTexts()));
+    EXPECT_EQ(folder.Read(kFile), QByteArrayLiteral("0\n0\n0\n0\n10"));
+    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    ExpectValues(ReadSettings(), SettingsValues{0, 0, 0, 0, 10});
+}
+
+} // namespace
