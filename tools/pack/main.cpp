@@ -1,1 +1,152 @@
-int main() { return 0; }
+// wavelark-pack: writes and inspects interface archives through the program's own reader.
+//
+//   wavelark-pack create ARCHIVE FILE...   entries named by the files' base names, in order
+//   wavelark-pack list ARCHIVE             index, name, size, offset per entry
+//   wavelark-pack cat ARCHIVE NAME         the entry's text as the program reads it
+//   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd"
+//
+// Exit codes: 0 done, 1 failed, 2 usage error.
+#include "app/AtomicFile.h"
+#include "app/InterfaceArchive.h"
+#include "directory/ChannelListText.h"
+#include "tools/pack/ArchivePacker.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+void WriteOut(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+void WriteError(const QByteArray& message)
+{
+    const QByteArray line = "wavelark-pack: " + message + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+}
+
+int Usage()
+{
+    WriteError("usage: wavelark-pack create ARCHIVE FILE...\n"
+               "       wavelark-pack list ARCHIVE\n"
+               "       wavelark-pack cat ARCHIVE NAME\n"
+               "       wavelark-pack channels ARCHIVE");
+    return kExitUsage;
+}
+
+// The archive's index, or nothing (with a message) when the file cannot be read at all; a
+// damaged archive still loads as far as it is intact, exactly as the program loads it.
+std::optional<InterfaceArchive> LoadArchive(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        WriteError("cannot read " + QFile::encodeName(path) + ": " +
+                   file.errorString().toLocal8Bit());
+        return std::nullopt;
+    }
+    return LoadInterfaceArchive(path);
+}
+
+int Create(const QString& archivePath, const std::vector<QString>& inputs)
+{
+    std::vector<PackedFile> files;
+    for (const QString& input : inputs) {
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly)) {
+            WriteError("cannot read " + QFile::encodeName(input) + ": " +
+                       file.errorString().toLocal8Bit());
+            return kExitFailed;
+        }
+        files.push_back({QFile::encodeName(QFileInfo(input).fileName()), file.readAll()});
+    }
+    const std::optional<QByteArray> bytes = PackInterfaceArchive(files);
+    if (!bytes) {
+        WriteError("the files do not fit an archive (at most 65535 entries and 4 GiB of data)");
+        return kExitFailed;
+    }
+    if (!WriteFileAtomically(archivePath, *bytes)) {
+        WriteError("cannot write " + QFile::encodeName(archivePath));
+        return kExitFailed;
+    }
+    return 0;
+}
+
+int List(const InterfaceArchive& archive)
+{
+    for (size_t i = 0; i < archive.entries.size(); ++i) {
+        const InterfaceEntry& entry = archive.entries[i];
+        WriteOut(QByteArray::number(qulonglong(i)) + '\t' + entry.name + '\t' +
+                 QByteArray::number(entry.dataSize) + '\t' + QByteArray::number(entry.dataOffset) +
+                 '\n');
+    }
+    return 0;
+}
+
+int Cat(const InterfaceArchive& archive, const QByteArray& name)
+{
+    const quint16 index = FindInterfaceEntry(name, archive);
+    if (index == kNoInterfaceEntry) {
+        WriteError("no entry named " + name);
+        return kExitFailed;
+    }
+    WriteOut(ReadInterfaceEntry(archive, index));
+    return 0;
+}
+
+int Channels(const InterfaceArchive& archive)
+{
+    Catalogue catalogue;
+    ParseChannelList(catalogue, archive);
+    const ChannelList& list = catalogue.RadioChannelList;
+    for (qint32 i = 0; i < list.count && size_t(i) < list.records.size(); ++i) {
+        const ChannelRecord& record = list.records[size_t(i)];
+        WriteOut(QByteArray::number(record.position) + '\t' + QByteArray::number(record.number) +
+                 '\t' + record.category + '\t' + record.name + '\t' + record.infoText + '\t' +
+                 QByteArray::number(record.available) + '\n');
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<QByteArray> args(argv + 1, argv + argc);
+    if (args.size() < 2)
+        return Usage();
+    const QByteArray& command = args[0];
+    const QString archivePath = QFile::decodeName(args[1]);
+
+    int status = kExitUsage;
+    if (command == "create" && args.size() >= 3) {
+        std::vector<QString> inputs;
+        for (size_t i = 2; i < args.size(); ++i)
+            inputs.push_back(QFile::decodeName(args[i]));
+        status = Create(archivePath, inputs);
+    } else if ((command == "list" && args.size() == 2) ||
+               (command == "channels" && args.size() == 2) ||
+               (command == "cat" && args.size() == 3)) {
+        const std::optional<InterfaceArchive> archive = LoadArchive(archivePath);
+        if (!archive)
+            status = kExitFailed;
+        else if (command == "list")
+            status = List(*archive);
+        else if (command == "channels")
+            status = Channels(*archive);
+        else
+            status = Cat(*archive, args[2]);
+    } else {
+        return Usage();
+    }
+    std::fflush(stdout);
+    return status;
+}
