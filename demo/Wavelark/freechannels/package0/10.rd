@@ -1,0 +1,1 @@
+${STREAM_BASE}/tone470.mp3

@@ -1,0 +1,1 @@
+${STREAM_BASE}/tone1030.mp3

@@ -1,0 +1,1 @@
+${STREAM_BASE}/tone1310.mp3

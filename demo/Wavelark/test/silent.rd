@@ -1,0 +1,1 @@
+${STREAM_BASE}/silent.mp3

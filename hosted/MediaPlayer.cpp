@@ -1,0 +1,446 @@
+#include "hosted/MediaPlayer.h"
+
+#include "hosted/GstHandles.h"
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QUrl>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <gst/audio/streamvolume.h>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcPlayer, "wavelark.player")
+
+namespace {
+
+constexpr auto kCaptureFinishTimeout = std::chrono::milliseconds(1000);
+constexpr int kMaxVolume = 100;
+
+const char* const kStreamSchemes[] = {"http", "https", "mms",  "mmsh", "mmst", "mmsu",
+                                      "rtsp", "rtsps", "rtmp", "icy",  "icyx"};
+
+bool IsStreamScheme(const QString& scheme)
+{
+    return std::any_of(std::begin(kStreamSchemes), std::end(kStreamSchemes),
+                       [&](const char* known) { return scheme == QLatin1String(known); });
+}
+
+bool InitialiseGStreamer()
+{
+    static const bool initialised = [] {
+        GError* rawError = nullptr;
+        const bool ok = gst_init_check(nullptr, nullptr, &rawError);
+        const GErrorPtr error(rawError);
+        if (!ok)
+            qCWarning(lcPlayer) << "GStreamer cannot start:"
+                                << (error ? error->message : "unknown reason");
+        return ok;
+    }();
+    return initialised;
+}
+
+// The sink from WAVELARK_AUDIO_SINK, or nullptr when it is unset or unusable.
+GstElementPtr SinkFromEnvironment()
+{
+    const QByteArray description = qgetenv("WAVELARK_AUDIO_SINK").trimmed();
+    if (description.isEmpty())
+        return {};
+    GError* rawError = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(description.constData(), TRUE, &rawError);
+    const GErrorPtr error(rawError);
+    GstElementPtr sink(bin ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr);
+    if (error || !sink) {
+        qCWarning(lcPlayer) << "WAVELARK_AUDIO_SINK" << description
+                            << "is not usable:" << (error ? error->message : "no element")
+                            << "- using autoaudiosink";
+        return {};
+    }
+    const GstPadPtr pad(gst_element_get_static_pad(sink.get(), "sink"));
+    if (!pad) {
+        qCWarning(lcPlayer) << "WAVELARK_AUDIO_SINK" << description
+                            << "has no sink pad - using autoaudiosink";
+        return {};
+    }
+    return sink;
+}
+
+} // namespace
+
+// Owns the GStreamer objects; the playbin owns the sink once it is set on it.
+struct MediaPlayer::Pipeline
+{
+    GstElementPtr playbin;
+    GstBusPtr bus;
+    GstPadPtr sinkPad;
+    bool captureSink = false;
+};
+
+// What GStreamer's threads share with the player. The C callbacks hold their own reference,
+// so it outlives the player until GStreamer lets go of the callbacks.
+struct MediaPlayer::Bridge
+{
+    std::mutex ownerMutex;
+    MediaPlayer* owner = nullptr; // guarded by ownerMutex; null once the player goes away
+
+    // Counts stream starts and stops, so news from an earlier stream is recognised and dropped.
+    std::atomic<quint64> generation{0};
+    std::atomic<bool> firstAudioArmed{false};
+    std::atomic<bool> audioReachedSink{false};
+
+    std::mutex eosMutex;
+    std::condition_variable eosArrived;
+    bool eosSeen = false; // guarded by eosMutex
+
+    void Detach()
+    {
+        const std::lock_guard lock(ownerMutex);
+        owner = nullptr;
+    }
+
+    void PostMessage(GstMessage* message)
+    {
+        const std::lock_guard lock(ownerMutex);
+        if (!owner)
+            return;
+        const quint64 posted = generation.load();
+        std::shared_ptr<GstMessage> held(gst_message_ref(message), GstMessageUnref());
+        MediaPlayer* target = owner;
+        // The queued call dies with the player if it never runs, releasing the message.
+        QMetaObject::invokeMethod(
+            target, [target, held, posted] { target->HandleMessage(held.get(), posted); },
+            Qt::QueuedConnection);
+    }
+
+    void PostFirstAudio()
+    {
+        const auto at = std::chrono::steady_clock::now();
+        const qint64 epochMs = QDateTime::currentMSecsSinceEpoch();
+        const std::lock_guard lock(ownerMutex);
+        if (!owner)
+            return;
+        const quint64 posted = generation.load();
+        MediaPlayer* target = owner;
+        QMetaObject::invokeMethod(
+            target,
+            [target, at, epochMs, posted] { target->HandleFirstAudio(at, epochMs, posted); },
+            Qt::QueuedConnection);
+    }
+
+    static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data)
+    {
+        // Streaming thread: hand the message to the UI thread, touch nothing here.
+        Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_EOS: {
+            {
+                const std::lock_guard lock(bridge.eosMutex);
+                bridge.eosSeen = true;
+            }
+            bridge.eosArrived.notify_all();
+            bridge.PostMessage(message);
+            break;
+        }
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_WARNING:
+        case GST_MESSAGE_TAG:
+        case GST_MESSAGE_BUFFERING:
+        case GST_MESSAGE_CLOCK_LOST:
+            bridge.PostMessage(message);
+            break;
+        default:
+            break;
+        }
+        // Nobody pops the bus: every message is handled here or not at all.
+        return GST_BUS_DROP;
+    }
+
+    static GstPadProbeReturn OnSinkData(GstPad*, GstPadProbeInfo*, gpointer data)
+    {
+        // Streaming thread: hand the news to the UI thread, touch nothing here.
+        Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        bridge.audioReachedSink.store(true);
+        if (bridge.firstAudioArmed.exchange(false))
+            bridge.PostFirstAudio();
+        return GST_PAD_PROBE_OK;
+    }
+
+    static void ReleaseReference(gpointer data)
+    {
+        delete static_cast<std::shared_ptr<Bridge>*>(data);
+    }
+};
+
+std::unique_ptr<MediaPlayer> MediaPlayer::Create()
+{
+    if (!InitialiseGStreamer())
+        return nullptr;
+
+    auto pipeline = std::make_unique<Pipeline>();
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    if (!playbin) {
+        qCWarning(lcPlayer) << "GStreamer has no playbin element";
+        return nullptr;
+    }
+    pipeline->playbin.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));
+
+    GstElementPtr sink = SinkFromEnvironment();
+    pipeline->captureSink = sink != nullptr;
+    if (!sink) {
+        GstElement* automatic = gst_element_factory_make("autoaudiosink", nullptr);
+        if (!automatic) {
+            qCWarning(lcPlayer) << "GStreamer has no autoaudiosink element";
+            return nullptr;
+        }
+        sink.reset(GST_ELEMENT(gst_object_ref_sink(automatic)));
+    }
+    pipeline->sinkPad.reset(gst_element_get_static_pad(sink.get(), "sink"));
+    if (!pipeline->sinkPad) {
+        qCWarning(lcPlayer) << "the audio sink has no sink pad";
+        return nullptr;
+    }
+    g_object_set(pipeline->playbin.get(), "audio-sink", sink.get(), nullptr);
+    // Radio is audio: no video window for a stream that happens to carry pictures, no subtitles.
+    gst_util_set_object_arg(G_OBJECT(pipeline->playbin.get()), "flags", "audio+soft-volume");
+
+    pipeline->bus.reset(gst_element_get_bus(pipeline->playbin.get()));
+    auto bridge = std::make_shared<Bridge>();
+    gst_bus_set_sync_handler(pipeline->bus.get(), &Bridge::OnBusMessage,
+                             new std::shared_ptr<Bridge>(bridge), &Bridge::ReleaseReference);
+    gst_pad_add_probe(pipeline->sinkPad.get(),
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      &Bridge::OnSinkData, new std::shared_ptr<Bridge>(bridge),
+                      &Bridge::ReleaseReference);
+
+    return std::unique_ptr<MediaPlayer>(new MediaPlayer(std::move(pipeline), std::move(bridge)));
+}
+
+MediaPlayer::MediaPlayer(std::unique_ptr<Pipeline> pipeline, std::shared_ptr<Bridge> bridge)
+    : m_pipeline(std::move(pipeline)), m_bridge(std::move(bridge))
+{
+    const std::lock_guard lock(m_bridge->ownerMutex);
+    m_bridge->owner = this;
+}
+
+MediaPlayer::~MediaPlayer()
+{
+    StopPipeline(true);
+    // From here on GStreamer's threads post nothing to this object; what is already queued is
+    // discarded with it.
+    m_bridge->Detach();
+    gst_bus_set_sync_handler(m_pipeline->bus.get(), nullptr, nullptr, nullptr);
+}
+
+std::optional<QString> MediaPlayer::CleanStreamAddress(const QString& address)
+{
+    const QString text = address.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            return std::nullopt;
+    }
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon <= 0 || !IsStreamScheme(text.left(colon).toLower()))
+        return std::nullopt;
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return std::nullopt;
+    return QString::fromLatin1(url.toEncoded());
+}
+
+bool MediaPlayer::put_URL(const QString& address)
+{
+    const std::optional<QString> streamAddress = CleanStreamAddress(address);
+    if (!streamAddress) {
+        // Quoted: QDebug escapes control characters, so the address cannot forge log lines.
+        qCWarning(lcPlayer) << "refused stream address" << address;
+        return false;
+    }
+    // Checked before anything stops: an address no installed element can open must not end
+    // the stream that plays now.
+    const QByteArray scheme = QUrl(*streamAddress).scheme().toLatin1();
+    if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme.constData())) {
+        qCWarning(lcPlayer).noquote() << "no GStreamer source can open" << *streamAddress;
+        return false;
+    }
+    qCInfo(lcPlayer).noquote() << "playing" << *streamAddress;
+
+    StopPipeline(false);
+    m_streamTitle.clear();
+    m_organization.clear();
+    GstElement* playbin = m_pipeline->playbin.get();
+    g_object_set(playbin, "uri", streamAddress->toUtf8().constData(), nullptr);
+    m_urlStartedAt = std::chrono::steady_clock::now();
+    m_bridge->firstAudioArmed.store(true);
+    // Asynchronous: the connection and the first data come later, the call never waits for them.
+    if (gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        qCWarning(lcPlayer).noquote() << "cannot start" << *streamAddress;
+        StopPipeline(false);
+        return false;
+    }
+    return true;
+}
+
+bool MediaPlayer::close()
+{
+    qCInfo(lcPlayer) << "stopping playback";
+    StopPipeline(true);
+    return true;
+}
+
+bool MediaPlayer::put_mute(bool mute)
+{
+    g_object_set(m_pipeline->playbin.get(), "mute", mute ? TRUE : FALSE, nullptr);
+    return true;
+}
+
+bool MediaPlayer::put_volume(int level)
+{
+    const int clamped = std::clamp(level, 0, kMaxVolume);
+    gst_stream_volume_set_volume(GST_STREAM_VOLUME(m_pipeline->playbin.get()),
+                                 GST_STREAM_VOLUME_FORMAT_CUBIC, clamped / double(kMaxVolume));
+    return true;
+}
+
+int MediaPlayer::Volume() const
+{
+    const double cubic = gst_stream_volume_get_volume(GST_STREAM_VOLUME(m_pipeline->playbin.get()),
+                                                      GST_STREAM_VOLUME_FORMAT_CUBIC);
+    return int(std::lround(cubic * kMaxVolume));
+}
+
+bool MediaPlayer::Muted() const
+{
+    gboolean mute = FALSE;
+    g_object_get(m_pipeline->playbin.get(), "mute", &mute, nullptr);
+    return mute != FALSE;
+}
+
+void MediaPlayer::StopPipeline(bool finishCapture)
+{
+    if (finishCapture)
+        FinishCapture();
+    gst_element_set_state(m_pipeline->playbin.get(), GST_STATE_NULL);
+    // Anything the old stream still has in flight now belongs to a finished generation.
+    m_bridge->firstAudioArmed.store(false);
+    m_bridge->audioReachedSink.store(false);
+    ++m_bridge->generation;
+}
+
+void MediaPlayer::FinishCapture()
+{
+    // A real audio device needs no ending and should fall silent at once; a capture file needs
+    // its header completed, which the encoder does on EOS. EOS sent to playbin would enter at
+    // the source and may never reach the sink, so it goes into the sink's own pad.
+    if (!m_pipeline->captureSink || !m_bridge->audioReachedSink.load())
+        return;
+    GstState current = GST_STATE_NULL;
+    gst_element_get_state(m_pipeline->playbin.get(), &current, nullptr, 0);
+    if (current != GST_STATE_PLAYING && current != GST_STATE_PAUSED)
+        return;
+    {
+        const std::lock_guard lock(m_bridge->eosMutex);
+        m_bridge->eosSeen = false;
+    }
+    if (!gst_pad_send_event(m_pipeline->sinkPad.get(), gst_event_new_eos()))
+        return; // the sink has already ended
+    std::unique_lock lock(m_bridge->eosMutex);
+    if (!m_bridge->eosArrived.wait_for(lock, kCaptureFinishTimeout,
+                                       [this] { return m_bridge->eosSeen; }))
+        qCWarning(lcPlayer) << "the capture sink did not finish in time";
+}
+
+void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
+{
+    if (generation != m_bridge->generation.load())
+        return; // news from a stream that has since been replaced or stopped
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* rawError = nullptr;
+        gchar* rawDebug = nullptr;
+        gst_message_parse_error(message, &rawError, &rawDebug);
+        const GErrorPtr error(rawError);
+        const GCharPtr debug(rawDebug);
+        const QString text = QString::fromUtf8(error ? error->message : "unknown error");
+        qCWarning(lcPlayer).noquote()
+            << "playback error:" << text << "|" << QString::fromUtf8(debug ? debug.get() : "");
+        // A failed stream is not retried; leave nothing half-open behind it.
+        StopPipeline(false);
+        Q_EMIT PlaybackError(text);
+        break;
+    }
+    case GST_MESSAGE_WARNING: {
+        GError* rawError = nullptr;
+        gchar* rawDebug = nullptr;
+        gst_message_parse_warning(message, &rawError, &rawDebug);
+        const GErrorPtr error(rawError);
+        const GCharPtr debug(rawDebug);
+        qCWarning(lcPlayer).noquote()
+            << "playback warning:" << QString::fromUtf8(error ? error->message : "");
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        qCInfo(lcPlayer) << "end of stream";
+        StopPipeline(false);
+        Q_EMIT EndOfStream();
+        break;
+    case GST_MESSAGE_TAG: {
+        GstTagList* rawTags = nullptr;
+        gst_message_parse_tag(message, &rawTags);
+        const GstTagListPtr tags(rawTags);
+        gchar* rawText = nullptr;
+        if (gst_tag_list_get_string(tags.get(), GST_TAG_ORGANIZATION, &rawText)) {
+            const GCharPtr text(rawText);
+            const QString organization = QString::fromUtf8(text.get());
+            if (organization != m_organization) {
+                m_organization = organization;
+                qCInfo(lcPlayer).noquote() << "station:" << organization;
+            }
+        }
+        if (gst_tag_list_get_string(tags.get(), GST_TAG_TITLE, &rawText)) {
+            const GCharPtr text(rawText);
+            const QString title = QString::fromUtf8(text.get());
+            if (title != m_streamTitle) {
+                m_streamTitle = title;
+                qCInfo(lcPlayer).noquote() << "stream title:" << title;
+                Q_EMIT StreamTitleChanged(title);
+            }
+        }
+        break;
+    }
+    case GST_MESSAGE_BUFFERING: {
+        // Live radio must not pause to refill: that is an audible gap every few seconds.
+        int percent = 0;
+        gst_message_parse_buffering(message, &percent);
+        qCDebug(lcPlayer) << "buffering" << percent << "% (not pausing)";
+        break;
+    }
+    case GST_MESSAGE_CLOCK_LOST: {
+        // The clock provider went away (for example the audio device); pick a new one.
+        GstElement* playbin = m_pipeline->playbin.get();
+        gst_element_set_state(playbin, GST_STATE_PAUSED);
+        gst_element_set_state(playbin, GST_STATE_PLAYING);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MediaPlayer::HandleFirstAudio(std::chrono::steady_clock::time_point at, qint64 epochMs,
+                                   quint64 generation)
+{
+    if (generation != m_bridge->generation.load())
+        return;
+    const qint64 elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at - m_urlStartedAt).count();
+    qCInfo(lcPlayer).noquote() << QStringLiteral(
+                                      "first audio buffer: %1 ms after put_URL, epoch_ms=%2")
+                                      .arg(elapsedMs)
+                                      .arg(epochMs);
+    Q_EMIT FirstAudio(elapsedMs);
+}

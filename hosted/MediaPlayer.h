@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+struct _GstMessage;
+
+// The one audio player of the program: a GStreamer playbin behind the four operations the
+// radio windows use. Every operation returns whether it succeeded; a failed one leaves what
+// plays untouched. Lives on the UI thread; GStreamer's own threads only post to it.
+//
+// The audio goes to autoaudiosink, or to the sink described by the environment variable
+// WAVELARK_AUDIO_SINK (a gst-launch bin description such as "fakesink sync=true"), which is
+// how tests and benchmarks capture what would be heard.
+class MediaPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The player, or nullptr when GStreamer, playbin or an audio sink is unavailable.
+    static std::unique_ptr<MediaPlayer> Create();
+    ~MediaPlayer() override;
+    MediaPlayer(const MediaPlayer&) = delete;
+    MediaPlayer& operator=(const MediaPlayer&) = delete;
+
+    // Replaces what plays with the stream at `address` and starts it, without waiting for the
+    // network. Refuses (false, previous playback untouched) any address that is not a network
+    // stream address; see CleanStreamAddress. Connection failures arrive later as PlaybackError.
+    bool put_URL(const QString& address);
+    // Stops playback. A capture sink from WAVELARK_AUDIO_SINK is finished first (bounded).
+    bool close();
+    bool put_mute(bool mute);
+    // `level` 0..100 on the cubic scale media-player sliders use: amplitude (level/100)^3,
+    // which spreads the heard loudness along the slider where a linear scale would crowd it
+    // into the bottom few steps. Levels outside the range are clamped. Kept across put_URL.
+    bool put_volume(int level);
+
+    // The state last applied to the pipeline, read back from it.
+    int Volume() const;
+    bool Muted() const;
+
+    // The address handed to GStreamer for `address`, or nothing when it must not be played:
+    // only stream schemes (http, https, mms, mmsh, mmst, mmsu, rtsp, rtsps, rtmp, icy, icyx)
+    // with a host, no control characters or spaces inside. Surrounding whitespace, such as the
+    // CR that the content server's CR LF line end leaves behind, is dropped first, since
+    // GStreamer would otherwise reject the address or ask the server for a wrong path.
+    static std::optional<QString> CleanStreamAddress(const QString& address);
+
+Q_SIGNALS:
+    // Emitted when a stream's title tag arrives and differs from the last one of this stream.
+    void StreamTitleChanged(const QString& title);
+    // Emitted when the current stream fails (unreachable server, missing mount, bad data).
+    void PlaybackError(const QString& message);
+    // Emitted when the current stream ends by itself.
+    void EndOfStream();
+    // Emitted once per put_URL when the first audio buffer reaches the sink.
+    void FirstAudio(qint64 millisecondsSincePutUrl);
+
+private:
+    struct Pipeline;
+    struct Bridge;
+
+    MediaPlayer(std::unique_ptr<Pipeline> pipeline, std::shared_ptr<Bridge> bridge);
+
+    // UI thread: messages and first-audio news marshalled from GStreamer's threads.
+    void HandleMessage(_GstMessage* message, quint64 generation);
+    void HandleFirstAudio(std::chrono::steady_clock::time_point at, qint64 epochMs,
+                          quint64 generation);
+
+    // Brings the pipeline to NULL; with finishCapture, a capture sink first gets its EOS.
+    void StopPipeline(bool finishCapture);
+    void FinishCapture();
+
+    std::unique_ptr<Pipeline> m_pipeline;
+    std::shared_ptr<Bridge> m_bridge;
+    std::chrono::steady_clock::time_point m_urlStartedAt;
+    QString m_streamTitle;
+    QString m_organization;
+};

@@ -1,0 +1,214 @@
+#include "PlayerFixture.h"
+
+#include <QSignalSpy>
+#include <gst/gst.h>
+#include <vector>
+
+namespace {
+
+class MediaPlayerTest : public PlayerFixture
+{
+};
+
+TEST_F(MediaPlayerTest, StartsOggAndMp3StreamsWithoutAPlayCall)
+{
+    struct Case
+    {
+        const char* name;
+        QString address;
+    };
+    const std::vector<Case> cases = {
+        {"Ogg Vorbis", Streams().Url(QStringLiteral("tone.ogg"))},
+        {"MP3", Streams().Url(QStringLiteral("tone.mp3"))},
+        {"address ending in CR", Streams().Url(QStringLiteral("tone.mp3")) + QLatin1Char('\r')},
+        {"address ending in CR LF",
+         Streams().Url(QStringLiteral("tone.ogg")) + QStringLiteral("\r\n")},
+        {"upper-case scheme",
+         Streams().Url(QStringLiteral("tone.ogg")).replace(0, 4, QStringLiteral("HTTP"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto player = MakePlayer(kPacedSink);
+        ASSERT_TRUE(player);
+        QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+        QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+        EXPECT_TRUE(player->put_URL(c.address));
+        EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0 || errors.count() > 0; },
+                              kStartTimeoutMs));
+        EXPECT_EQ(firstAudio.count(), 1);
+        EXPECT_EQ(errors.count(), 0);
+        if (!firstAudio.isEmpty()) {
+            EXPECT_GE(firstAudio.first().first().toLongLong(), 0);
+        }
+    }
+}
+
+TEST_F(MediaPlayerTest, RefusedAddressesPlayNothing)
+{
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+    const QString local = Streams().FilePath(QStringLiteral("tone.ogg"));
+    const QString served = Streams().Url(QStringLiteral("tone.ogg"));
+    const QString refused[] = {
+        QStringLiteral("file://") + local,
+        QStringLiteral("FILE://") + local,
+        local,
+        QStringLiteral("data:audio/ogg;base64,T2dnUw=="),
+        QString(),
+        QStringLiteral("   "),
+        QStringLiteral("javascript:alert(1)"),
+        served.mid(served.indexOf(QStringLiteral("127.0.0.1"))), // no scheme
+        served.left(served.size() - 4) + QStringLiteral(" x.ogg"),
+        served + QStringLiteral("\nfile://") + local,
+    };
+    for (const QString& address : refused) {
+        SCOPED_TRACE(address.toStdString());
+        EXPECT_FALSE(player->put_URL(address));
+    }
+    Settle(400);
+    EXPECT_EQ(firstAudio.count(), 0);
+    EXPECT_EQ(errors.count(), 0);
+}
+
+TEST_F(MediaPlayerTest, RefusedAddressLeavesTheCurrentStreamPlaying)
+{
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy ended(player.get(), &MediaPlayer::EndOfStream);
+    ASSERT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.mp3"))));
+    ASSERT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
+
+    std::vector<QString> refused = {
+        QStringLiteral("file://") + Streams().FilePath(QStringLiteral("tone.ogg")),
+        QStringLiteral("   "),
+    };
+    // A stream scheme that no installed GStreamer element opens is refused up front too.
+    for (const char* scheme : {"mms", "mmsh", "mmst", "mmsu", "rtmp", "rtsp"}) {
+        if (!gst_uri_protocol_is_supported(GST_URI_SRC, scheme))
+            refused.push_back(QStringLiteral("%1://127.0.0.1:%2/radio")
+                                  .arg(QLatin1String(scheme))
+                                  .arg(ClosedLocalPort()));
+    }
+    for (const QString& address : refused) {
+        SCOPED_TRACE(address.toStdString());
+        EXPECT_FALSE(player->put_URL(address));
+    }
+    // The stream plays on to its own end; a stop would have silenced the end-of-stream news.
+    EXPECT_TRUE(WaitUntil([&] { return ended.count() > 0; },
+                          int(TestStreams::kToneSeconds * 1000) + kStartTimeoutMs));
+    EXPECT_EQ(firstAudio.count(), 1);
+}
+
+TEST_F(MediaPlayerTest, UnreachableStreamsReportAnErrorAndThePlayerRecovers)
+{
+    struct Case
+    {
+        const char* name;
+        QString address;
+    };
+    const std::vector<Case> cases = {
+        {"missing mount (404)", Streams().Url(QStringLiteral("no-such-channel.ogg"))},
+        {"closed port", QStringLiteral("http://127.0.0.1:%1/ch1.ogg").arg(ClosedLocalPort())},
+        {"unsupported stream scheme",
+         QStringLiteral("rtmp://127.0.0.1:%1/live").arg(ClosedLocalPort())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto player = MakePlayer(kPacedSink);
+        ASSERT_TRUE(player);
+        QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+        QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+        // Accepting the address is allowed: the failure is only known once the network answers.
+        if (player->put_URL(c.address)) {
+            EXPECT_TRUE(WaitUntil([&] { return errors.count() > 0; }, kStartTimeoutMs));
+            EXPECT_FALSE(errors.isEmpty() || errors.first().first().toString().isEmpty());
+        }
+        Settle(200);
+        EXPECT_LE(errors.count(), 1) << "a failed stream is reported once and not retried";
+        EXPECT_EQ(firstAudio.count(), 0);
+
+        // The same player plays the next good address.
+        EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.ogg"))));
+        EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
+    }
+}
+
+TEST_F(MediaPlayerTest, SwitchingStreamsQuicklyPlaysOnlyTheLast)
+{
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+    QSignalSpy titles(player.get(), &MediaPlayer::StreamTitleChanged);
+    EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("titled.ogg"))));
+    EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.mp3"))));
+    EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.ogg"))));
+    EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
+    Settle(500);
+    EXPECT_EQ(firstAudio.count(), 1);
+    EXPECT_EQ(errors.count(), 0);
+    EXPECT_EQ(titles.count(), 0) << "the replaced titled stream must not leak its title";
+
+    // And once more after playback has really started.
+    EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.mp3"))));
+    EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 1; }, kStartTimeoutMs));
+    EXPECT_EQ(errors.count(), 0);
+}
+
+TEST_F(MediaPlayerTest, StreamTitleTagIsAnnouncedOnce)
+{
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy titles(player.get(), &MediaPlayer::StreamTitleChanged);
+    ASSERT_TRUE(player->put_URL(Streams().Url(QStringLiteral("titled.ogg"))));
+    ASSERT_TRUE(WaitUntil([&] { return titles.count() > 0; }, kStartTimeoutMs));
+    Settle(300);
+    ASSERT_EQ(titles.count(), 1) << "repeated tag messages with the same title are not news";
+    EXPECT_EQ(titles.first().first().toString(), QLatin1String(TestStreams::kToneTitle));
+
+    // A new put_URL of the same stream announces the title again.
+    ASSERT_TRUE(player->put_URL(Streams().Url(QStringLiteral("titled.ogg"))));
+    EXPECT_TRUE(WaitUntil([&] { return titles.count() > 1; }, kStartTimeoutMs));
+}
+
+TEST_F(MediaPlayerTest, UnusableSinkDescriptionFallsBackToTheDefaultSink)
+{
+    const char* const descriptions[] = {
+        "no_such_sink_element",
+        "fakesink no-such-property=1",
+        "audioconvert ! ! fakesink",
+        "audiotestsrc", // produces audio instead of taking it
+        "   ",
+    };
+    for (const char* description : descriptions) {
+        SCOPED_TRACE(description);
+        auto player = MakePlayer(description);
+        ASSERT_TRUE(player);
+        QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+        EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.mp3"))));
+        EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
+    }
+}
+
+TEST_F(MediaPlayerTest, CloseStopsAndPlayerStartsAgain)
+{
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy ended(player.get(), &MediaPlayer::EndOfStream);
+    EXPECT_TRUE(player->close()) << "closing an idle player succeeds";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.ogg"))));
+        ASSERT_TRUE(WaitUntil([&] { return firstAudio.count() > round; }, kStartTimeoutMs));
+        EXPECT_TRUE(player->close());
+    }
+    Settle(300);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(firstAudio.count(), 2);
+}
+
+} // namespace
