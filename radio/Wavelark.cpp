@@ -34,12 +34,7 @@ bool CWavelark::OnInitDialog()
     InstallTrayIcon();
     hide();
     CreatePlayer();
-
-    // Only the volume of the stored settings matters to the hidden window: it is how the
-    // previous run's volume reaches the player before anything plays.
-    const SettingsValues settings = ReadSettings();
-    if (m_player)
-        m_player->put_volume(settings.volume);
+    LoadSettingsMain();
 
     ResolvePackage(m_catalogue, m_server);
     m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
@@ -56,6 +51,15 @@ bool CWavelark::OnInitDialog()
 
     m_trayTimerId = startTimer(kTrayAnimationMs);
     return true;
+}
+
+void CWavelark::LoadSettingsMain()
+{
+    // Of the stored settings only the volume matters to the hidden window: it is how the
+    // previous run's volume reaches the player before anything plays.
+    const SettingsValues settings = ReadSettings();
+    if (m_player)
+        m_player->put_volume(settings.volume);
 }
 
 bool CWavelark::CreatePlayer()

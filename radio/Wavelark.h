@@ -45,6 +45,7 @@ public:
     void ToggleMute();
 
     bool CreatePlayer();
+    void LoadSettingsMain();
     void InstallTrayIcon();
     void AnimateTrayIcon();
     QByteArray ReadStartChannel() const;

@@ -1,0 +1,354 @@
+#include "radio/Wavelark.h"
+
+#include "app/InterfaceArchive.h"
+#include "directory/ContentServer.h"
+#include "hosted/MediaPlayer.h"
+#include "radio/TrayIcon.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempFolder.h"
+#include "support/TestStreams.h"
+#include "ui/ColorStatic.h"
+#include "ui/MessageDialog.h"
+#include "ui/Skin.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+// An interface archive holding one entry, "channels.rd".
+QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
+{
+    const QByteArray name = "channels.rd";
+    QByteArray bytes(4, '\0');
+    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto put32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put16(1);
+    put32(quint32(name.size()));
+    bytes.append(name);
+    put32(quint32(catalogue.size()));
+    put32(quint32(bytes.size() + 4));
+    bytes.append(catalogue);
+    return bytes;
+}
+
+const QByteArray kCatalogue = "4\r\n"
+                              "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
+                              "Germany\r\nThe second\r\n12\r\nBeta\r\n"
+                              "France\r\nNot offered\r\n13\r\nGamma\r\n"
+                              "France\r\nThe last\r\n14\r\nDelta\r\n";
+
+// A content server for the four channels above: "1101" offers all but Gamma, and every stream
+// file points at the test tone. It remembers the paths asked for.
+class CatalogueServer
+{
+public:
+    bool Start(const QString& streamUrl)
+    {
+        m_http.server().Get(R"(/Wavelark/freechannels/(.*))", [this, streamUrl](const httplib::Request& request,
+                                                                                  httplib::Response& response) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_paths.push_back(request.path);
+            }
+            if (request.path == "/Wavelark/freechannels/package0.rd")
+                response.set_content(m_availability, "text/plain");
+            else if (m_streamFilesDown)
+                response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
+            else
+                response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
+        });
+        return m_http.Start();
+    }
+    std::string Root() const { return m_http.Root(); }
+    int Requests(const std::string& path)
+    {
+        std::lock_guard lock(m_mutex);
+        return int(std::count(m_paths.begin(), m_paths.end(), path));
+    }
+    void SetStreamFilesDown(bool down) { m_streamFilesDown = down; }
+
+private:
+    LocalHttpServer m_http;
+    std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::string m_availability = "1101";
+    std::atomic<bool> m_streamFilesDown = false;
+};
+
+template <typename Predicate> bool WaitUntil(Predicate done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+class WavelarkTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_streams = std::make_unique<TestStreams>();
+        if (!s_streams->Start())
+            s_streams.reset();
+    }
+    static void TearDownTestSuite() { s_streams.reset(); }
+
+    void SetUp() override
+    {
+        if (!s_streams)
+            GTEST_SKIP() << "no test streams";
+        qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
+        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
+        m_server = std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
+        m_folder.Write(QStringLiteral("Interface/radio.int"), ArchiveWithCatalogue(kCatalogue));
+        m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/radio.int")));
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qunsetenv("WAVELARK_AUDIO_SINK");
+    }
+
+    CWavelark& Start(LocalClock clock = [] { return ClockReading{0, 0}; })
+    {
+        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+        m_window->SetClock(std::move(clock));
+        m_window->OnInitDialog();
+        return *m_window;
+    }
+
+    // Closes every message dialog that opens from now on, remembering its text.
+    void AnswerMessages()
+    {
+        auto* timer = new QTimer(m_window.get());
+        QObject::connect(timer, &QTimer::timeout, [this] {
+            if (auto* message = qobject_cast<CMessage*>(QApplication::activeModalWidget())) {
+                m_messages.push_back(message->m_strText);
+                message->accept();
+            }
+        });
+        timer->start(20);
+    }
+
+    static std::string StreamFile(int n) { return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd"; }
+
+    static inline std::unique_ptr<TestStreams> s_streams;
+    TempFolder m_folder;
+    CatalogueServer m_content;
+    std::unique_ptr<ContentServer> m_server;
+    InterfaceArchive m_archive;
+    Catalogue m_catalogue;
+    Skin m_skin;
+    std::unique_ptr<CWavelark> m_window;
+    std::vector<QByteArray> m_messages;
+};
+
+} // namespace
+
+TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
+    CWavelark& window = Start();
+
+    EXPECT_EQ(m_catalogue.PackageFolderAddress, QByteArray::fromStdString(m_content.Root()) + "Wavelark/freechannels/package0");
+    ASSERT_EQ(m_catalogue.RadioChannelList.records.size(), 4u);
+    EXPECT_EQ(m_catalogue.RadioChannelList.records[2].available, 0);
+    EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
+    EXPECT_EQ(window.State().IsPlaying, 1);
+    EXPECT_EQ(window.State().RandomPickedAtStart, 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    ASSERT_NE(window.Player(), nullptr);
+    EXPECT_EQ(window.Player()->Volume(), 30);
+    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    EXPECT_TRUE(firstAudio.count() > 0 || firstAudio.wait(5000));
+    // Starting does not rewrite the saved channel.
+    EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), "package0\nBeta");
+}
+
+TEST_F(WavelarkTest, FirstStartWithoutFilesIsSilentAndWritesDefaultSettings)
+{
+    CWavelark& window = Start();
+    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_EQ(m_content.Requests(StreamFile(n)), 0) << n;
+    EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), "1\n1\n0\n0\n50");
+    EXPECT_EQ(window.Player()->Volume(), 50);
+    ASSERT_NE(window.Tray(), nullptr);
+    EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark"));
+}
+
+TEST_F(WavelarkTest, StartChannelFollowsThePackageComparison)
+{
+    const struct
+    {
+        const char* file;
+        int random;
+        const char* selected;
+    } cases[] = {
+        {"package3\nBeta", 1, "Delta"},  // saved under a later package: the clock picks
+        {"package0\nGone", 0, "Alpha"},  // a name no longer listed plays the first record
+        {"package\nBeta", 0, "Beta"},    // "package0" sorts after "package": restored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        m_folder.Write(QStringLiteral("channel.dat"), c.file);
+        m_catalogue = Catalogue();
+        // Minute 0, second 2: ((2 ^ 3) + 1234) % 4 = 3, Delta.
+        CWavelark& window = Start([] { return ClockReading{0, 2}; });
+        EXPECT_EQ(window.State().RandomPickedAtStart, c.random);
+        EXPECT_EQ(m_catalogue.SelectedChannelName, c.selected);
+        m_window.reset();
+    }
+}
+
+TEST_F(WavelarkTest, StopOrResumeStopsThenFetchesAndPlaysTheSameChannelAgain)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nDelta");
+    CWavelark& window = Start();
+    ASSERT_EQ(window.State().IsPlaying, 1);
+
+    window.RunTrayCommand(CWavelark::kCommandStopResume);
+    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+
+    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    window.RunTrayCommand(CWavelark::kCommandStopResume);
+    EXPECT_EQ(window.State().IsPlaying, 1);
+    EXPECT_EQ(m_content.Requests(StreamFile(4)), 2);
+    EXPECT_TRUE(firstAudio.wait(5000));
+}
+
+TEST_F(WavelarkTest, ToggleMuteFollowsThePlayer)
+{
+    CWavelark& window = Start();
+    window.ToggleMute();
+    EXPECT_EQ(window.State().IsMuted, 1);
+    EXPECT_TRUE(window.Player()->Muted());
+    window.ToggleMute();
+    EXPECT_EQ(window.State().IsMuted, 0);
+    EXPECT_FALSE(window.Player()->Muted());
+}
+
+TEST_F(WavelarkTest, RandomChannelFromTheTrayPlaysAnOfferedChannel)
+{
+    // Second 3 points at ((3 ^ 3) + 1234) % 4 = 2, Gamma, which is not offered; the next second
+    // points at ((4 ^ 3) + 1234) % 4 = 1, Beta.
+    CWavelark& window = Start([] { return ClockReading{0, 3}; });
+    window.RunTrayCommand(CWavelark::kCommandRandom);
+    EXPECT_EQ(window.State().IsPlaying, 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
+    // The tray's pick does not become the saved channel.
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("channel.dat")));
+}
+
+TEST_F(WavelarkTest, AnUnreachableChannelShowsTheMessageOnceAndKeepsRunning)
+{
+    m_content.SetStreamFilesDown(true);
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
+    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+    AnswerMessages();
+    m_window->OnInitDialog();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], "We are unable to access Channel Information at this time");
+    EXPECT_EQ(m_window->State().IsPlaying, 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+}
+
+TEST_F(WavelarkTest, ExitReleasesTheListAndAsksToQuit)
+{
+    CWavelark& window = Start();
+    QSignalSpy quit(&window, &CWavelark::QuitRequested);
+    window.RunTrayCommand(CWavelark::kCommandExit);
+    EXPECT_EQ(quit.count(), 1);
+    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_FALSE(window.Tray()->Icon().isVisible());
+}
+
+TEST_F(WavelarkTest, AMissingArchiveStartsWithAnEmptyListAndPlaysNothing)
+{
+    m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/none.int")));
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    CWavelark& window = Start();
+    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_EQ(window.State().IsPlaying, 0);
+    window.RunTrayCommand(CWavelark::kCommandRandom);
+    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
+}
+
+TEST_F(WavelarkTest, TrayAnimationCyclesThroughFiveFrames)
+{
+    CWavelark& window = Start();
+    for (int tick = 0; tick < 7; ++tick) {
+        EXPECT_EQ(window.Tray()->TrayIconStep(), tick % 5);
+        window.AnimateTrayIcon();
+    }
+}
+
+TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    CWavelark& window = Start();
+    ASSERT_EQ(window.State().IsPlaying, 1);
+
+    QStringList shown;
+    QTimer::singleShot(50, [&shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* action : menu->actions())
+            shown << action->text();
+        menu->setActiveAction(menu->actions().at(2)); // "Stop/Resume"
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    Q_EMIT window.Tray()->Clicked();
+
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"), QStringLiteral("Stop/Resume"),
+                                  QStringLiteral("About us"), QStringLiteral("Exit")}));
+    EXPECT_EQ(window.State().IsPlaying, 0);
+}
+
+TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
+{
+    CWavelark& window = Start();
+    QWidget radioWindow;
+    radioWindow.show();
+    window.State().OpenRadioWindow = &radioWindow;
+    // No menu may open: a popup would block here until the guard timer closes it.
+    bool menuOpened = false;
+    QTimer::singleShot(200, [&menuOpened] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuOpened = true;
+            popup->close();
+        }
+    });
+    Q_EMIT window.Tray()->Clicked();
+    Q_EMIT window.Tray()->DoubleClicked();
+    QTest::qWait(250);
+    EXPECT_FALSE(menuOpened);
+    window.State().OpenRadioWindow = nullptr;
+}
