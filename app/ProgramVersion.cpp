@@ -101,3 +101,11 @@ ShellValues ReadProgramVersion()
     values.ProgramVersion = ProgramVersionFromFile(programFile);
     return values;
 }
+
+QByteArray ProgramVersionText(float version)
+{
+    QByteArray text = QByteArray::number(static_cast<double>(version), 'f', 2);
+    if (text.endsWith('0'))
+        text.chop(1);
+    return text;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -55,3 +56,6 @@ float ProgramVersionFromFile(const QString& path);
 
 // WorkingFolder and ProgramVersion of the running program, read from its own file.
 ShellValues ReadProgramVersion();
+
+// The version as the user agent and the about dialog show it: 3.0 gives "3.0", 3.1 gives "3.1".
+QByteArray ProgramVersionText(float version);

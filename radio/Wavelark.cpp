@@ -22,8 +22,9 @@
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
 
 CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
-                     const InterfaceArchive& archive, QWidget* parent)
-    : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive)
+                     const InterfaceArchive& archive, const QByteArray& versionText, QWidget* parent)
+    : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
+      m_versionText(versionText)
 {
 }
 
@@ -204,7 +205,7 @@ void CWavelark::RunTrayCommand(int command)
         StopOrResume();
         break;
     case kCommandAbout: {
-        CRadioAbout about(m_skin);
+        CRadioAbout about(m_skin, m_versionText);
         about.exec();
         break;
     }

@@ -33,7 +33,8 @@ public:
     static constexpr int kCommandStopResume = 165;
 
     CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
-              const InterfaceArchive& archive, QWidget* parent = nullptr);
+              const InterfaceArchive& archive, const QByteArray& versionText = QByteArray(),
+              QWidget* parent = nullptr);
     ~CWavelark() override;
 
     // The start-up chain: tray icon, player, settings, package, channel list, availability,
@@ -77,6 +78,7 @@ private:
     Skin& m_skin;
     const ContentServer& m_server;
     const InterfaceArchive& m_archive;
+    QByteArray m_versionText;
     PlaybackState m_state;
     LocalClock m_clock = SystemLocalClock;
     std::unique_ptr<MediaPlayer> m_player;

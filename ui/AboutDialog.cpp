@@ -6,21 +6,28 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+static void InitUiResources()
+{
+    // The logo lives in this static library's resources; make sure the linker keeps them.
+    Q_INIT_RESOURCE(ui);
+}
+
 namespace {
 
-CColorStatic* AddLine(QWidget* dialog, int id, const char* text, const DialogRect& rect, qreal scale)
+CColorStatic* AddLine(QWidget* dialog, int id, const QByteArray& text, const DialogRect& rect, qreal scale)
 {
     auto* line = new CColorStatic(dialog);
-    line->SetText(QByteArray(text));
+    line->SetText(text);
     PlaceControl(line, id, rect, scale);
     return line;
 }
 
 } // namespace
 
-CRadioAbout::CRadioAbout(const Skin& skin, QWidget* parent)
+CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidget* parent)
     : SkinnedDialog(skin, {0, 0, 230, 171}, parent)
 {
+    InitUiResources();
     setCursor(Qt::OpenHandCursor);
     setMouseTracking(true);
 
@@ -33,7 +40,7 @@ CRadioAbout::CRadioAbout(const Skin& skin, QWidget* parent)
 
     AddLine(this, kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11}, Scale());
     AddLine(this, kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12}, Scale());
-    AddLine(this, kIdLine3, "Version 3.0", {7, 126, 216, 11}, Scale());
+    AddLine(this, kIdLine3, versionText.isEmpty() ? QByteArray() : "Version " + versionText, {7, 126, 216, 11}, Scale());
 
     QPushButton* close = AddButton(kIdClose, QStringLiteral("Close"), {71, 146, 88, 16});
     close->setDefault(true);
@@ -51,6 +58,7 @@ void CRadioAbout::mouseMoveEvent(QMouseEvent* event)
 void CRadioAbout::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        setCursor(Qt::OpenHandCursor);
+        InitUiResources();
+    setCursor(Qt::OpenHandCursor);
     SkinnedDialog::mouseReleaseEvent(event);
 }

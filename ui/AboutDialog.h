@@ -15,7 +15,8 @@ public:
     static constexpr int kIdLine3 = 1015;
     static constexpr int kIdClose = 1;
 
-    explicit CRadioAbout(const Skin& skin, QWidget* parent = nullptr);
+    // `versionText` ("3.0") goes into the last text line.
+    explicit CRadioAbout(const Skin& skin, const QByteArray& versionText = QByteArray(), QWidget* parent = nullptr);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

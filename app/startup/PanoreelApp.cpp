@@ -51,14 +51,6 @@ void QuitOnTerminationSignals(QObject* owner, const std::function<void()>& quit)
 
 } // namespace
 
-QByteArray ProgramVersionText(float version)
-{
-    QByteArray text = QByteArray::number(static_cast<double>(version), 'f', 2);
-    if (text.endsWith('0'))
-        text.chop(1);
-    return text;
-}
-
 int CPanoreelApp::InitInstance()
 {
     SingleInstance instance(QString::fromLatin1(kInstanceMutexName));
@@ -87,7 +79,7 @@ int CPanoreelApp::InitInstance()
     qCInfo(lcStartup).noquote() << "Wavelark" << ProgramVersionText(Shell.ProgramVersion)
                                 << "in" << Shell.WorkingFolder << "content server" << server.Root();
 
-    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive);
+    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive, ProgramVersionText(Shell.ProgramVersion));
     const auto quit = [this] {
         QuitRequested = 1;
         QCoreApplication::exit(0);

@@ -23,6 +23,3 @@ public:
     Skin TheSkin;
     int QuitRequested = 0;
 };
-
-// The program version as the user agent and the update check show it: "3.0", "3.1".
-QByteArray ProgramVersionText(float version);

@@ -167,3 +167,16 @@ TEST(ProgramVersionOfPrograms, AProgramWithoutRecordReadsOnePointOneAndTheWorkin
 }
 
 } // namespace
+
+TEST(ProgramVersionText, ShowsMajorAndMinorAsTheVersionRuleReadsThem)
+{
+    const struct
+    {
+        float version;
+        const char* text;
+    } cases[] = {{3.0f, "3.0"}, {3.1f, "3.1"}, {1.1f, "1.1"}, {3.25f, "3.25"}, {10.0f, "10.0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ProgramVersionText(c.version), QByteArray(c.text));
+    }
+}

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
@@ -149,12 +150,18 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
 TEST(AboutDialog, ShowsTitleLogoAndCloses)
 {
     Skin skin;
-    CRadioAbout about(skin);
+    CRadioAbout about(skin, "3.0");
     auto* title = qobject_cast<CColorStatic*>(FindControl(&about, CRadioAbout::kIdTitle));
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->Text(), QByteArray("Wavelark Plus"));
-    for (int id : {CRadioAbout::kIdLine1, CRadioAbout::kIdLine2, CRadioAbout::kIdLine3})
+    for (int id : {CRadioAbout::kIdLine1, CRadioAbout::kIdLine2})
         EXPECT_NE(FindControl(&about, id), nullptr) << id;
+    auto* version = qobject_cast<CColorStatic*>(FindControl(&about, CRadioAbout::kIdLine3));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->Text(), QByteArray("Version 3.0"));
+    const auto labels = about.findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_FALSE(labels[0]->pixmap().isNull());
     auto* close = qobject_cast<QPushButton*>(FindControl(&about, CRadioAbout::kIdClose));
     ASSERT_NE(close, nullptr);
     about.show();
