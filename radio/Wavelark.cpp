@@ -80,8 +80,11 @@ void CWavelark::InstallTrayIcon()
     if (m_tray)
         return;
     m_tray = new TrayIcon(this);
-    connect(m_tray, &TrayIcon::Clicked, this, &CWavelark::OnTrayClicked);
-    connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked);
+    // Queued: the menu and the modal windows run their own loops, which must not start inside
+    // the tray icon's mouse handling (the icon's widget would get the rest of that click after
+    // the menu is gone).
+    connect(m_tray, &TrayIcon::Clicked, this, &CWavelark::OnTrayClicked, Qt::QueuedConnection);
+    connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked, Qt::QueuedConnection);
     m_tray->Install();
 }
 

@@ -312,7 +312,7 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     ASSERT_EQ(window.State().IsPlaying, 1);
 
     QStringList shown;
-    QTimer::singleShot(50, [&shown] {
+    QTimer::singleShot(100, [&shown] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu)
             return;
@@ -326,6 +326,7 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
             popup->close();
     });
     Q_EMIT window.Tray()->Clicked();
+    EXPECT_TRUE(WaitUntil([&] { return window.State().IsPlaying == 0; }, 5000));
 
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"), QStringLiteral("Stop/Resume"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
