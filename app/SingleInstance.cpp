@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcInstance, "wavelark.instance")
@@ -35,10 +36,19 @@ SingleInstance::SingleInstance(const QString& instanceName)
     const QString folder = LockFolder(&prefix);
     m_lockPath = QDir(folder).filePath(prefix + instanceName + QStringLiteral(".lock"));
 
-    m_fd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_fd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {
         // Without a lock file the guard cannot work; running twice beats not running at all.
         qCWarning(lcInstance) << "cannot open the instance lock" << m_lockPath << strerror(errno);
+        return;
+    }
+    // In a shared temp folder another user could plant the file and hold its lock for ever;
+    // only a lock file of our own counts.
+    struct stat status = {};
+    if (::fstat(m_fd, &status) != 0 || status.st_uid != getuid()) {
+        qCWarning(lcInstance) << "the instance lock" << m_lockPath << "belongs to another user; ignoring it";
+        ::close(m_fd);
+        m_fd = -1;
         return;
     }
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {

@@ -63,14 +63,15 @@ Attempt RunAttempt(const QByteArray& address, const QByteArray& userAgent,
                    const FetchSettings& settings)
 {
     Attempt attempt;
+    // Declared before the handle: libcurl writes into both until the handle is cleaned up.
+    char errorText[CURL_ERROR_SIZE] = {};
+    KeptBytes kept;
     CurlEasy handle(curl_easy_init());
     if (!handle) {
         attempt.error = QStringLiteral("cannot create a connection handle");
         return attempt;
     }
     CURL* h = handle.get();
-    char errorText[CURL_ERROR_SIZE] = {};
-    KeptBytes kept;
     const bool secure = address.trimmed().toLower().startsWith("https:");
 
     // The address is copied by libcurl; the QByteArray is zero-terminated.

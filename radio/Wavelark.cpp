@@ -122,14 +122,19 @@ void CWavelark::PlayChannel(const QByteArray& name, PlayMode mode)
         qCInfo(lcRadio) << "nothing to play: no channel can be chosen";
         return;
     }
-    const ChannelRecord& record = list.records[static_cast<size_t>(index)];
+    // Copies: the fetch may show a message, and while its loop runs the tray's Exit can
+    // release the list.
+    const QByteArray chosenName = list.records[static_cast<size_t>(index)].name;
+    const int chosenPosition = list.records[static_cast<size_t>(index)].position;
     const QByteArray address =
-        FetchEntryText(m_catalogue, m_server, record.position + 1, 1,
+        FetchEntryText(m_catalogue, m_server, chosenPosition + 1, 1,
                        [this](const QByteArray& text) { ShowMessageToUser(text); });
-    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(record.name) << "from" << DecodeAnsi(address.trimmed());
+    if (m_exitChosen)
+        return;
+    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(chosenName) << "from" << DecodeAnsi(address.trimmed());
     if (m_player && m_player->put_URL(DecodeAnsi(address)))
         m_state.IsPlaying = 1;
-    m_catalogue.SelectedChannelName = record.name;
+    m_catalogue.SelectedChannelName = chosenName;
 }
 
 void CWavelark::StopOrResume()
@@ -213,6 +218,7 @@ void CWavelark::RunTrayCommand(int command)
         break;
     }
     case kCommandExit:
+        m_exitChosen = true;
         m_catalogue.RadioChannelList = ChannelList();
         if (m_tray)
             m_tray->Remove();

@@ -84,4 +84,5 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     TrayIcon* m_tray = nullptr;
     int m_trayTimerId = 0;
+    bool m_exitChosen = false; // set by Exit; nothing starts playing after it
 };

@@ -14,9 +14,9 @@ static void InitUiResources()
 
 namespace {
 
-CColorStatic* AddLine(QWidget* dialog, int id, const QByteArray& text, const DialogRect& rect, qreal scale)
+CColorStatic* AddLine(QWidget* client, int id, const QByteArray& text, const DialogRect& rect, qreal scale)
 {
-    auto* line = new CColorStatic(dialog);
+    auto* line = new CColorStatic(client);
     line->SetText(text);
     PlaceControl(line, id, rect, scale);
     return line;
@@ -30,17 +30,18 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
     InitUiResources();
     setCursor(Qt::OpenHandCursor);
     setMouseTracking(true);
+    Client()->setMouseTracking(true);
 
-    AddLine(this, kIdTitle, "Wavelark Plus", {8, 19, 213, 10}, Scale());
+    AddLine(Client(), kIdTitle, "Wavelark Plus", {8, 19, 213, 10}, Scale());
 
-    auto* logo = new QLabel(this);
+    auto* logo = new QLabel(Client());
     logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
     logo->setScaledContents(true);
     logo->setGeometry(DialogUnitsToPixels({50, 43, 135, 29}, Scale()));
 
-    AddLine(this, kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11}, Scale());
-    AddLine(this, kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12}, Scale());
-    AddLine(this, kIdLine3, versionText.isEmpty() ? QByteArray() : "Version " + versionText, {7, 126, 216, 11}, Scale());
+    AddLine(Client(), kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11}, Scale());
+    AddLine(Client(), kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12}, Scale());
+    AddLine(Client(), kIdLine3, versionText.isEmpty() ? QByteArray() : "Version " + versionText, {7, 126, 216, 11}, Scale());
 
     QPushButton* close = AddButton(kIdClose, QStringLiteral("Close"), {71, 146, 88, 16});
     close->setDefault(true);
@@ -58,7 +59,6 @@ void CRadioAbout::mouseMoveEvent(QMouseEvent* event)
 void CRadioAbout::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        InitUiResources();
-    setCursor(Qt::OpenHandCursor);
+        setCursor(Qt::OpenHandCursor);
     SkinnedDialog::mouseReleaseEvent(event);
 }

@@ -5,24 +5,48 @@
 #include <QPainter>
 #include <QPushButton>
 
-SkinnedDialog::SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_skin(skin), m_scale(DpiScale(parent))
+namespace {
+
+constexpr int kBorder = 1;
+
+// The client area, filled with the skin gradient.
+class SkinClient : public QWidget
 {
-    setFixedSize(DialogUnitsToPixels(size, m_scale).size());
+public:
+    SkinClient(const Skin& skin, QWidget* parent) : QWidget(parent), m_skin(skin) {}
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        QPainter painter(this);
+        m_skin.FillSkinGradient(painter, rect());
+    }
+
+private:
+    const Skin& m_skin;
+};
+
+} // namespace
+
+SkinnedDialog::SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_scale(DpiScale(parent))
+{
+    const QSize client = DialogUnitsToPixels(size, m_scale).size();
+    m_client = new SkinClient(skin, this);
+    m_client->setGeometry(kBorder, kBorder, client.width(), client.height());
+    setFixedSize(client.width() + 2 * kBorder, client.height() + 2 * kBorder);
 }
 
 void SkinnedDialog::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
-    m_skin.FillSkinGradient(painter, rect());
-    // The thin border of a captionless pop-up.
     painter.setPen(QColor(100, 100, 100));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 QPushButton* SkinnedDialog::AddButton(int id, const QString& text, const DialogRect& rect)
 {
-    auto* button = new QPushButton(text, this);
+    auto* button = new QPushButton(text, m_client);
     PlaceControl(button, id, rect, m_scale);
     button->setCursor(Qt::PointingHandCursor);
     return button;

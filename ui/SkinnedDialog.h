@@ -7,13 +7,17 @@
 class Skin;
 class QPushButton;
 
-// A captionless pop-up with a thin border whose whole client area is the skin gradient.
+// A captionless pop-up with a thin border. Inside the border lies the client area, the size of
+// the dialog template, painted edge to edge with the skin gradient; controls live on it.
 class SkinnedDialog : public QDialog
 {
     Q_OBJECT
 
 public:
     SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* parent = nullptr);
+
+    // The client area: the parent of every control.
+    QWidget* Client() const { return m_client; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -23,6 +27,6 @@ protected:
     qreal Scale() const { return m_scale; }
 
 private:
-    const Skin& m_skin;
     qreal m_scale = 1.0;
+    QWidget* m_client = nullptr;
 };

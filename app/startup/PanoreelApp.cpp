@@ -33,7 +33,7 @@ void OnTerminationSignal(int /*signal*/)
 // writes (a capture file's header, for example) instead of dying mid-stream.
 void QuitOnTerminationSignals(QObject* owner, const std::function<void()>& quit)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
     QObject::connect(notifier, &QSocketNotifier::activated, owner, [quit] {

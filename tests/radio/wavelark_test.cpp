@@ -353,3 +353,24 @@ TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
     EXPECT_FALSE(menuOpened);
     window.State().OpenRadioWindow = nullptr;
 }
+
+TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
+{
+    // The message runs its own loop; the tray's Exit may come in meanwhile and release the list.
+    m_content.SetStreamFilesDown(true);
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
+    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+    QSignalSpy quit(m_window.get(), &CWavelark::QuitRequested);
+    auto* timer = new QTimer(m_window.get());
+    QObject::connect(timer, &QTimer::timeout, [this] {
+        if (auto* message = qobject_cast<CMessage*>(QApplication::activeModalWidget())) {
+            m_window->RunTrayCommand(CWavelark::kCommandExit);
+            message->accept();
+        }
+    });
+    timer->start(20);
+    m_window->OnInitDialog();
+    EXPECT_EQ(quit.count(), 1);
+    EXPECT_EQ(m_window->State().IsPlaying, 0);
+    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+}

@@ -123,7 +123,9 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
     dialog.OnInitDialog();
 
     EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(dialog.size(), QSize(357 * 6 / 4, 70 * 13 / 8));
+    // The template is the client area; the thin border lies around it.
+    EXPECT_EQ(dialog.Client()->size(), QSize(357 * 6 / 4, 70 * 13 / 8));
+    EXPECT_EQ(dialog.size(), dialog.Client()->size() + QSize(2, 2));
     EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 1);
     auto* ok = qobject_cast<QPushButton*>(FindControl(&dialog, CMessage::kIdOk));
     ASSERT_NE(ok, nullptr);
@@ -133,13 +135,15 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->Text(), QByteArray("We are unable to access Channel Information at this\n time"));
 
-    // The body is the skin gradient: light grey at the left edge.
+    // The whole client area is the skin gradient: exactly light grey in its leftmost column,
+    // B + (A - B) / w in its rightmost.
     dialog.show();
     const QImage image = dialog.grab().toImage();
-    EXPECT_EQ(QColor(image.pixel(1, image.height() / 2)),
-              Skin::GradientColumnColour(1, image.width(), Skin::GradientStartColour(), skin.SkinColour()));
-    EXPECT_EQ(QColor(image.pixel(image.width() - 2, image.height() / 2)),
-              Skin::GradientColumnColour(image.width() - 2, image.width(), Skin::GradientStartColour(), skin.SkinColour()));
+    const int w = dialog.Client()->width();
+    const int y = image.height() / 3;
+    EXPECT_EQ(QColor(image.pixel(1, y)), QColor(240, 240, 240));
+    EXPECT_EQ(QColor(image.pixel(w, y)), QColor(182 + 58 / w, 189 + 51 / w, 190 + 50 / w));
+    EXPECT_EQ(QColor(image.pixel(0, y)), QColor(100, 100, 100)); // the border
     bool clicked = false;
     QObject::connect(ok, &QPushButton::clicked, [&] { clicked = true; });
     QTest::mouseClick(ok, Qt::LeftButton);
