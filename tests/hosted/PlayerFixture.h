@@ -3,6 +3,7 @@
 #include "support/TestStreams.h"
 #include "hosted/MediaPlayer.h"
 #include "support/TempFolder.h"
+#include "support/Wait.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -46,18 +47,6 @@ protected:
         qunsetenv("WAVELARK_AUDIO_SINK");
         EXPECT_NE(player, nullptr);
         return player;
-    }
-
-    // Runs the event loop until `done` holds or `timeoutMs` passes; returns `done()`.
-    template <typename Predicate> static bool WaitUntil(Predicate done, int timeoutMs)
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!done()) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
     }
 
     // Runs the event loop for `ms` so late signals would show up.

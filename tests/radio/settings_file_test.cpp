@@ -1,74 +1,16 @@
 #include "radio/SettingsFile.h"
+#include "support/LockedFolder.h"
 #include "support/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits>
-#include <linux/fs.h>
 #include <optional>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 const QString kFile = QStringLiteral("setting.dat");
-
-// Makes a folder refuse new files. Permission bits are enough for an ordinary user; root
-// ignores them, so then the folder is also marked immutable where the file system allows it.
-class LockedFolder
-{
-public:
-    explicit LockedFolder(const QString& path) : m_path(QFile::encodeName(path))
-    {
-        ::chmod(m_path.constData(), 0555);
-        if (CanCreate()) {
-            SetImmutable(true);
-            m_immutable = true;
-        }
-        m_locked = !CanCreate();
-    }
-    ~LockedFolder()
-    {
-        if (m_immutable)
-            SetImmutable(false);
-        ::chmod(m_path.constData(), 0755);
-    }
-    LockedFolder(const LockedFolder&) = delete;
-    LockedFolder& operator=(const LockedFolder&) = delete;
-
-    bool Locked() const { return m_locked; }
-
-private:
-    bool CanCreate() const
-    {
-        const QByteArray probe = m_path + "/.probe";
-        const int fd = ::open(probe.constData(), O_CREAT | O_WRONLY, 0644);
-        if (fd < 0)
-            return false;
-        ::close(fd);
-        ::unlink(probe.constData());
-        return true;
-    }
-    void SetImmutable(bool on) const
-    {
-        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return;
-        int flags = 0;
-        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        ::close(fd);
-    }
-
-    QByteArray m_path;
-    bool m_immutable = false;
-    bool m_locked = false;
-};
 
 void ExpectValues(const SettingsValues& actual, const SettingsValues& expected)
 {

@@ -7,6 +7,7 @@
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
 #include "support/TestStreams.h"
+#include "support/Wait.h"
 #include "ui/ColorStatic.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
@@ -87,17 +88,6 @@ private:
     std::string m_availability = "1101";
     std::atomic<bool> m_streamFilesDown = false;
 };
-
-template <typename Predicate> bool WaitUntil(Predicate done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 class WavelarkTest : public testing::Test
 {
