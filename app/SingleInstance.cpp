@@ -1,10 +1,8 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
-#include <QLoggingCategory>
-
 #include <QFile>
-
+#include <QLoggingCategory>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,7 +34,8 @@ SingleInstance::SingleInstance(const QString& instanceName)
     const QString folder = LockFolder(&prefix);
     m_lockPath = QDir(folder).filePath(prefix + instanceName + QStringLiteral(".lock"));
 
-    m_fd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    m_fd = ::open(QFile::encodeName(m_lockPath).constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {
         // Without a lock file the guard cannot work; running twice beats not running at all.
         qCWarning(lcInstance) << "cannot open the instance lock" << m_lockPath << strerror(errno);
@@ -46,7 +45,8 @@ SingleInstance::SingleInstance(const QString& instanceName)
     // only a lock file of our own counts.
     struct stat status = {};
     if (::fstat(m_fd, &status) != 0 || status.st_uid != getuid()) {
-        qCWarning(lcInstance) << "the instance lock" << m_lockPath << "belongs to another user; ignoring it";
+        qCWarning(lcInstance) << "the instance lock" << m_lockPath
+                              << "belongs to another user; ignoring it";
         ::close(m_fd);
         m_fd = -1;
         return;

@@ -34,7 +34,8 @@ int PickRandomChannel(const ChannelList& list, const LocalClock& clock)
     return -1;
 }
 
-int ChooseChannel(const ChannelList& list, const QByteArray& name, PlayMode mode, const LocalClock& clock)
+int ChooseChannel(const ChannelList& list, const QByteArray& name, PlayMode mode,
+                  const LocalClock& clock)
 {
     if (list.records.empty())
         return -1;

@@ -3,7 +3,6 @@
 #include "directory/ChannelCatalogue.h"
 
 #include <QByteArray>
-
 #include <functional>
 
 // The minutes and seconds fields of the local time, 0..59 each.
@@ -17,8 +16,7 @@ struct ClockReading
 using LocalClock = std::function<ClockReading()>;
 ClockReading SystemLocalClock();
 
-enum class PlayMode
-{
+enum class PlayMode {
     ByName,
     Random,
 };
@@ -35,4 +33,5 @@ int PickRandomChannel(const ChannelList& list, const LocalClock& clock);
 // The record PlayChannel uses: by name the first record with exactly that name, or the first
 // record of the list when none has it; random as above. -1 when the list is empty or nothing
 // can be picked.
-int ChooseChannel(const ChannelList& list, const QByteArray& name, PlayMode mode, const LocalClock& clock);
+int ChooseChannel(const ChannelList& list, const QByteArray& name, PlayMode mode,
+                  const LocalClock& clock);

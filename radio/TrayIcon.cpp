@@ -16,19 +16,20 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent)
     for (int i = 0; i < kTrayIconCount; ++i)
         m_trayIcons[static_cast<size_t>(i)] = QIcon(QStringLiteral(":/radio/tray%1.png").arg(i));
 
-    connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger: // left button
-        case QSystemTrayIcon::Context: // right button
-            Q_EMIT Clicked();
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            Q_EMIT DoubleClicked();
-            break;
-        default:
-            break;
-        }
-    });
+    connect(&m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (reason) {
+                case QSystemTrayIcon::Trigger: // left button
+                case QSystemTrayIcon::Context: // right button
+                    Q_EMIT Clicked();
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                    Q_EMIT DoubleClicked();
+                    break;
+                default:
+                    break;
+                }
+            });
 }
 
 void TrayIcon::Install()

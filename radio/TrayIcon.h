@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QObject>
 #include <QSystemTrayIcon>
-
 #include <array>
 
 // The notification-area icon: five animation frames and the tool tip "Wavelark". Clicks are

@@ -22,7 +22,8 @@
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
 
 CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
-                     const InterfaceArchive& archive, const QByteArray& versionText, QWidget* parent)
+                     const InterfaceArchive& archive, const QByteArray& versionText,
+                     QWidget* parent)
     : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
       m_versionText(versionText)
 {
@@ -84,7 +85,8 @@ void CWavelark::InstallTrayIcon()
     // the tray icon's mouse handling (the icon's widget would get the rest of that click after
     // the menu is gone).
     connect(m_tray, &TrayIcon::Clicked, this, &CWavelark::OnTrayClicked, Qt::QueuedConnection);
-    connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked, Qt::QueuedConnection);
+    connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked,
+            Qt::QueuedConnection);
     m_tray->Install();
 }
 
@@ -131,7 +133,8 @@ void CWavelark::PlayChannel(const QByteArray& name, PlayMode mode)
                        [this](const QByteArray& text) { ShowMessageToUser(text); });
     if (m_exitChosen)
         return;
-    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(chosenName) << "from" << DecodeAnsi(address.trimmed());
+    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(chosenName) << "from"
+                              << DecodeAnsi(address.trimmed());
     if (m_player && m_player->put_URL(DecodeAnsi(address)))
         m_state.IsPlaying = 1;
     m_catalogue.SelectedChannelName = chosenName;
@@ -189,8 +192,10 @@ int CWavelark::ShowTrayMenu()
         int command;
         const char* text;
     } items[] = {
-        {kCommandOpen, "Open"},         {kCommandRandom, "Random Channel"},
-        {kCommandStopResume, "Stop/Resume"}, {kCommandAbout, "About us"},
+        {kCommandOpen, "Open"},
+        {kCommandRandom, "Random Channel"},
+        {kCommandStopResume, "Stop/Resume"},
+        {kCommandAbout, "About us"},
         {kCommandExit, "Exit"},
     };
     for (const auto& item : items)

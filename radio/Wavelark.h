@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDialog>
-
 #include <memory>
 
 struct Catalogue;

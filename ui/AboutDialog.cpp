@@ -14,7 +14,8 @@ static void InitUiResources()
 
 namespace {
 
-CColorStatic* AddLine(QWidget* client, int id, const QByteArray& text, const DialogRect& rect, qreal scale)
+CColorStatic* AddLine(QWidget* client, int id, const QByteArray& text, const DialogRect& rect,
+                      qreal scale)
 {
     auto* line = new CColorStatic(client);
     line->SetText(text);
@@ -39,9 +40,12 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
     logo->setScaledContents(true);
     logo->setGeometry(DialogUnitsToPixels({50, 43, 135, 29}, Scale()));
 
-    AddLine(Client(), kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11}, Scale());
-    AddLine(Client(), kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12}, Scale());
-    AddLine(Client(), kIdLine3, versionText.isEmpty() ? QByteArray() : "Version " + versionText, {7, 126, 216, 11}, Scale());
+    AddLine(Client(), kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11},
+            Scale());
+    AddLine(Client(), kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12},
+            Scale());
+    AddLine(Client(), kIdLine3, versionText.isEmpty() ? QByteArray() : "Version " + versionText,
+            {7, 126, 216, 11}, Scale());
 
     QPushButton* close = AddButton(kIdClose, QStringLiteral("Close"), {71, 146, 88, 16});
     close->setDefault(true);

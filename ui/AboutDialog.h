@@ -16,7 +16,8 @@ public:
     static constexpr int kIdClose = 1;
 
     // `versionText` ("3.0") goes into the last text line.
-    explicit CRadioAbout(const Skin& skin, const QByteArray& versionText = QByteArray(), QWidget* parent = nullptr);
+    explicit CRadioAbout(const Skin& skin, const QByteArray& versionText = QByteArray(),
+                         QWidget* parent = nullptr);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

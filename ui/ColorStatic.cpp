@@ -25,7 +25,8 @@ void CColorStatic::paintEvent(QPaintEvent* /*event*/)
     const int lineHeight = painter.fontMetrics().height();
     int top = 0;
     for (const QString& line : lines) {
-        painter.drawText(QRect(0, top, width(), lineHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, line);
+        painter.drawText(QRect(0, top, width(), lineHeight),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, line);
         top += lineHeight;
     }
 }

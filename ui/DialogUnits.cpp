@@ -2,12 +2,13 @@
 
 #include <QScreen>
 #include <QWidget>
-
 #include <cmath>
 
 QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale)
 {
-    const auto scaled = [dpiScale](int value) { return static_cast<int>(std::lround(value * dpiScale)); };
+    const auto scaled = [dpiScale](int value) {
+        return static_cast<int>(std::lround(value * dpiScale));
+    };
     const int left = scaled(rect.x * 6 / 4);
     const int top = scaled(rect.y * 13 / 8);
     const int right = scaled((rect.x + rect.width) * 6 / 4);

@@ -35,7 +35,8 @@ QColor Skin::SkinColour() const
 
 QColor Skin::GradientColumnColour(int k, int width, QColor start, QColor end)
 {
-    return QColor(Blend(start.red(), end.red(), k, width), Blend(start.green(), end.green(), k, width),
+    return QColor(Blend(start.red(), end.red(), k, width),
+                  Blend(start.green(), end.green(), k, width),
                   Blend(start.blue(), end.blue(), k, width));
 }
 
@@ -47,5 +48,6 @@ void Skin::FillSkinGradient(QPainter& painter, const QRect& rect) const
     const QColor start = GradientStartColour();
     const QColor end = SkinColour();
     for (int k = 0; k < width; ++k)
-        painter.fillRect(rect.left() + k, rect.top(), 1, rect.height(), GradientColumnColour(k, width, start, end));
+        painter.fillRect(rect.left() + k, rect.top(), 1, rect.height(),
+                         GradientColumnColour(k, width, start, end));
 }

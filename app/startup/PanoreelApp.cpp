@@ -11,7 +11,6 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -77,11 +76,13 @@ int CPanoreelApp::InitInstance()
         qCWarning(lcStartup) << "no channel catalogue in" << archivePath
                              << "- starting with an empty channel list";
 
-    const ContentServer server = ContentServer::FromEnvironment(ProgramVersionText(Shell.ProgramVersion));
-    qCInfo(lcStartup).noquote() << "Wavelark" << ProgramVersionText(Shell.ProgramVersion)
-                                << "in" << Shell.WorkingFolder << "content server" << server.Root();
+    const ContentServer server =
+        ContentServer::FromEnvironment(ProgramVersionText(Shell.ProgramVersion));
+    qCInfo(lcStartup).noquote() << "Wavelark" << ProgramVersionText(Shell.ProgramVersion) << "in"
+                                << Shell.WorkingFolder << "content server" << server.Root();
 
-    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive, ProgramVersionText(Shell.ProgramVersion));
+    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive,
+                         ProgramVersionText(Shell.ProgramVersion));
     const auto quit = [this] {
         QuitRequested = 1;
         QCoreApplication::exit(0);

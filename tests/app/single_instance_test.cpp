@@ -1,14 +1,11 @@
 #include "app/SingleInstance.h"
-
 #include "support/TempFolder.h"
 
 #include <QProcess>
 #include <QThread>
-
 #include <csignal>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,7 +47,8 @@ TEST_F(SingleInstanceTest, AKilledHolderReleasesTheLock)
     const QString lockPath = m_folder.FilePath(QStringLiteral("wavelark-test.lock"));
     QProcess holder;
     holder.setChildProcessModifier([] { ::setsid(); });
-    holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), lockPath, QStringLiteral("sleep"), QStringLiteral("30")});
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("-x"), lockPath, QStringLiteral("sleep"), QStringLiteral("30")});
     ASSERT_TRUE(holder.waitForStarted(5000));
     const auto pollUntil = [](bool expectRunning) {
         for (int i = 0; i < 250; ++i) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "support/TestStreams.h"
 #include "hosted/MediaPlayer.h"
 #include "support/TempFolder.h"
+#include "support/TestStreams.h"
 #include "support/Wait.h"
 
 #include <QByteArray>

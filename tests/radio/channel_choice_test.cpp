@@ -1,7 +1,6 @@
 #include "radio/ChannelChoice.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace {

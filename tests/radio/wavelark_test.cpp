@@ -1,9 +1,8 @@
-#include "radio/Wavelark.h"
-
 #include "app/InterfaceArchive.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/TrayIcon.h"
+#include "radio/Wavelark.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
 #include "support/TestStreams.h"
@@ -19,9 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
-
 #include <gtest/gtest.h>
-
 #include <mutex>
 
 namespace {
@@ -58,19 +55,20 @@ class CatalogueServer
 public:
     bool Start(const QString& streamUrl)
     {
-        m_http.server().Get(R"(/Wavelark/freechannels/(.*))", [this, streamUrl](const httplib::Request& request,
-                                                                                  httplib::Response& response) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_paths.push_back(request.path);
-            }
-            if (request.path == "/Wavelark/freechannels/package0.rd")
-                response.set_content(m_availability, "text/plain");
-            else if (m_streamFilesDown)
-                response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
-            else
-                response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
-        });
+        m_http.server().Get(
+            R"(/Wavelark/freechannels/(.*))",
+            [this, streamUrl](const httplib::Request& request, httplib::Response& response) {
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_paths.push_back(request.path);
+                }
+                if (request.path == "/Wavelark/freechannels/package0.rd")
+                    response.set_content(m_availability, "text/plain");
+                else if (m_streamFilesDown)
+                    response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
+                else
+                    response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
+            });
         return m_http.Start();
     }
     std::string Root() const { return m_http.Root(); }
@@ -106,7 +104,8 @@ protected:
             GTEST_SKIP() << "no test streams";
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
-        m_server = std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
+        m_server =
+            std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
         m_folder.Write(QStringLiteral("Interface/radio.int"), ArchiveWithCatalogue(kCatalogue));
         m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/radio.int")));
     }
@@ -137,7 +136,10 @@ protected:
         timer->start(20);
     }
 
-    static std::string StreamFile(int n) { return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd"; }
+    static std::string StreamFile(int n)
+    {
+        return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
+    }
 
     static inline std::unique_ptr<TestStreams> s_streams;
     TempFolder m_folder;
@@ -158,7 +160,8 @@ TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
     m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
     CWavelark& window = Start();
 
-    EXPECT_EQ(m_catalogue.PackageFolderAddress, QByteArray::fromStdString(m_content.Root()) + "Wavelark/freechannels/package0");
+    EXPECT_EQ(m_catalogue.PackageFolderAddress,
+              QByteArray::fromStdString(m_content.Root()) + "Wavelark/freechannels/package0");
     ASSERT_EQ(m_catalogue.RadioChannelList.records.size(), 4u);
     EXPECT_EQ(m_catalogue.RadioChannelList.records[2].available, 0);
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
@@ -194,9 +197,9 @@ TEST_F(WavelarkTest, StartChannelFollowsThePackageComparison)
         int random;
         const char* selected;
     } cases[] = {
-        {"package3\nBeta", 1, "Delta"},  // saved under a later package: the clock picks
-        {"package0\nGone", 0, "Alpha"},  // a name no longer listed plays the first record
-        {"package\nBeta", 0, "Beta"},    // "package0" sorts after "package": restored
+        {"package3\nBeta", 1, "Delta"}, // saved under a later package: the clock picks
+        {"package0\nGone", 0, "Alpha"}, // a name no longer listed plays the first record
+        {"package\nBeta", 0, "Beta"},   // "package0" sorts after "package": restored
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -318,8 +321,9 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     Q_EMIT window.Tray()->Clicked();
     EXPECT_TRUE(WaitUntil([&] { return window.State().IsPlaying == 0; }, 5000));
 
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"), QStringLiteral("Stop/Resume"),
-                                  QStringLiteral("About us"), QStringLiteral("Exit")}));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
+                                  QStringLiteral("Stop/Resume"), QStringLiteral("About us"),
+                                  QStringLiteral("Exit")}));
     EXPECT_EQ(window.State().IsPlaying, 0);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <httplib.h>
-
 #include <string>
 #include <thread>
 

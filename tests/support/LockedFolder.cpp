@@ -1,7 +1,6 @@
 #include "support/LockedFolder.h"
 
 #include <QFile>
-
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>

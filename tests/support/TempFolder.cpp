@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 TempFolder::TempFolder() : m_previous(QDir::currentPath())

@@ -1,5 +1,4 @@
 #include <QApplication>
-
 #include <gtest/gtest.h>
 
 // Every suite runs with one QApplication, so widget, timer and GLib-loop tests work alike.

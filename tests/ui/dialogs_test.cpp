@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 TEST(MessageText, BreaksOnceAtTheFirstSpaceFromIndexFifty)
@@ -25,7 +24,8 @@ TEST(MessageText, BreaksOnceAtTheFirstSpaceFromIndexFifty)
         {"We are unable to access Channel Information at this time",
          "We are unable to access Channel Information at this\n time"},
         {QByteArray(60, 'x'), QByteArray(60, 'x')}, // no space to break at
-        {QByteArray(49, 'a') + " b" + QByteArray(10, 'c'), QByteArray(49, 'a') + " b" + QByteArray(10, 'c')},
+        {QByteArray(49, 'a') + " b" + QByteArray(10, 'c'),
+         QByteArray(49, 'a') + " b" + QByteArray(10, 'c')},
         {QByteArray(50, 'a') + " b c", QByteArray(50, 'a') + "\n b c"},
         {"", ""},
     };
@@ -42,10 +42,14 @@ TEST(Skin, ColourFollowsThePackageFoldersLastDigit)
         const char* address;
         int index;
     } cases[] = {
-        {"http://h/Wavelark/freechannels/package0/", 0}, {"http://h/x/package5/", 5},
-        {"http://h/x/package9", 3},  {"http://h/x/package3/", 3},
-        {"http://h/x/packagex", 0},  {"http://h/x/package8", 8},
-        {"", 0},                     {"/", 0},
+        {"http://h/Wavelark/freechannels/package0/", 0},
+        {"http://h/x/package5/", 5},
+        {"http://h/x/package9", 3},
+        {"http://h/x/package3/", 3},
+        {"http://h/x/packagex", 0},
+        {"http://h/x/package8", 8},
+        {"", 0},
+        {"/", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);
@@ -130,10 +134,12 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
     auto* ok = qobject_cast<QPushButton*>(FindControl(&dialog, CMessage::kIdOk));
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(ok->text(), QStringLiteral("OK"));
-    EXPECT_EQ(ok->geometry(), QRect(157 * 6 / 4, 51 * 13 / 8, 207 * 6 / 4 - 157 * 6 / 4, 65 * 13 / 8 - 51 * 13 / 8));
+    EXPECT_EQ(ok->geometry(), QRect(157 * 6 / 4, 51 * 13 / 8, 207 * 6 / 4 - 157 * 6 / 4,
+                                    65 * 13 / 8 - 51 * 13 / 8));
     auto* text = qobject_cast<CColorStatic*>(FindControl(&dialog, CMessage::kIdText));
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->Text(), QByteArray("We are unable to access Channel Information at this\n time"));
+    EXPECT_EQ(text->Text(),
+              QByteArray("We are unable to access Channel Information at this\n time"));
 
     // The whole client area is the skin gradient: exactly light grey in its leftmost column,
     // B + (A - B) / w in its rightmost.
