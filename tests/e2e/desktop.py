@@ -1,6 +1,7 @@
 """A private X display with a tray host, and the few things a user does on it."""
 
 import os
+import random
 import re
 import subprocess
 import time
@@ -58,23 +59,40 @@ class Desktop:
         return {"DISPLAY": self.display}
 
     def start(self):
+        # A random display number, not the lowest free one: a display that another test has
+        # just shut down may still have its socket removed under a new server of the same number.
+        for _ in range(8):
+            number = random.randrange(100, 1000)
+            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            if self._start_xvfb(number):
+                break
+        else:
+            raise StepFailed("Xvfb did not start:\n" + (tail(self.xvfb.log_path) if self.xvfb else ""))
+        self.trayer = self.world.spawn(TRAYER, "trayer.log", env=self.env())
+        wait_for(self.tray_panel, 15, what="the tray host's panel")
+        return self
+
+    def _start_xvfb(self, number):
+        """Xvfb on display `number`; True once it accepts connections."""
         read_end, write_end = os.pipe()
         try:
             self.xvfb = self.world.spawn(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                ["Xvfb", f":{number}", "-displayfd", str(write_end), "-screen", "0",
+                 f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
                 "xvfb.log", pass_fds=(write_end,))
         finally:
             os.close(write_end)
         try:
-            number = read_line(read_end, 20, lambda: self.xvfb.poll() is None)
+            ready = read_line(read_end, 20, lambda: self.xvfb.poll() is None)
         finally:
             os.close(read_end)
-        if not number or not number.strip().isdigit():
-            raise StepFailed("Xvfb did not start:\n" + tail(self.xvfb.log_path))
-        self.display = f":{number.strip()}"
-        self.trayer = self.world.spawn(TRAYER, "trayer.log", env=self.env())
-        wait_for(self.tray_panel, 15, what="the tray host's panel")
-        return self
+        if ready is None or ready.strip() != str(number):
+            self.xvfb.kill()
+            self.xvfb.wait(timeout=10)
+            return False
+        self.display = f":{number}"
+        return True
 
     # --- looking -----------------------------------------------------------------------------------
 
