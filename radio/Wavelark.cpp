@@ -162,26 +162,27 @@ void CWavelark::ToggleMute()
     }
 }
 
+bool CWavelark::BringOpenRadioWindowForward()
+{
+    // While the radio window is open, clicks on the icon only bring it forward and flash it.
+    if (!m_state.OpenRadioWindow)
+        return false;
+    m_state.OpenRadioWindow->raise();
+    m_state.OpenRadioWindow->activateWindow();
+    QApplication::alert(m_state.OpenRadioWindow);
+    return true;
+}
+
 void CWavelark::OnTrayClicked()
 {
-    if (m_state.OpenRadioWindow) {
-        m_state.OpenRadioWindow->raise();
-        m_state.OpenRadioWindow->activateWindow();
-        QApplication::alert(m_state.OpenRadioWindow);
-        return;
-    }
-    RunTrayCommand(ShowTrayMenu());
+    if (!BringOpenRadioWindowForward())
+        RunTrayCommand(ShowTrayMenu());
 }
 
 void CWavelark::OnTrayDoubleClicked()
 {
-    if (m_state.OpenRadioWindow) {
-        m_state.OpenRadioWindow->raise();
-        m_state.OpenRadioWindow->activateWindow();
-        QApplication::alert(m_state.OpenRadioWindow);
-        return;
-    }
-    OpenRadioWindowModal();
+    if (!BringOpenRadioWindowForward())
+        OpenRadioWindowModal();
 }
 
 int CWavelark::ShowTrayMenu()

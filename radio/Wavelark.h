@@ -71,6 +71,8 @@ protected:
 
 private:
     int ShowTrayMenu();
+    // True when a radio window was open and has been brought forward.
+    bool BringOpenRadioWindowForward();
     void ShowMessageToUser(const QByteArray& text);
 
     Catalogue& m_catalogue;
