@@ -4,6 +4,7 @@
 // 127.0.0.1, sockets that misbehave on purpose, and a stopwatch.
 
 #include "support/LocalHttpServer.h"
+#include "support/Loopback.h"
 
 #include <QByteArray>
 #include <QString>
@@ -208,22 +209,13 @@ private:
     int m_fd;
 };
 
-inline sockaddr_in Loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A socket listening on 127.0.0.1 with an ephemeral port; -1 as port on failure.
 inline std::pair<OwnedSocket, int> ListenOnLoopback(int backlog)
 {
     OwnedSocket listener(::socket(AF_INET, SOCK_STREAM, 0));
     if (listener.get() < 0)
         return {std::move(listener), -1};
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = LoopbackAddress(0);
     if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener.get(), backlog) != 0)
         return {std::move(listener), -1};
@@ -236,7 +228,7 @@ inline std::pair<OwnedSocket, int> ListenOnLoopback(int backlog)
 inline int ClosedPort()
 {
     OwnedSocket probe(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = LoopbackAddress(0);
     if (::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return -1;
     socklen_t length = sizeof address;
@@ -314,7 +306,7 @@ public:
         // is itself dropped does not wait.
         for (int i = 0; i < 4 && m_port > 0; ++i) {
             OwnedSocket filler(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-            sockaddr_in address = Loopback(m_port);
+            sockaddr_in address = LoopbackAddress(m_port);
             ::connect(filler.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
             m_fillers.push_back(std::move(filler));
         }

@@ -1,6 +1,7 @@
 #include "support/TestStreams.h"
 
 #include "hosted/GstHandles.h"
+#include "support/Loopback.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -85,10 +86,7 @@ int ClosedLocalPort()
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    sockaddr_in address = LoopbackAddress(0);
     socklen_t length = sizeof address;
     int port = -1;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&

@@ -1,6 +1,8 @@
 // The demo content server as a real process: overlay order, exact paths, MIME types, error
 // pages, refusal of paths outside its roots, stream-base substitution and a clean stop.
 
+#include "support/Loopback.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -42,10 +44,7 @@ std::optional<HttpAnswer> RawRequest(int port, const QByteArray& method, const Q
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return std::nullopt;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = LoopbackAddress(port);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return std::nullopt;

@@ -4,6 +4,7 @@
 // that stopping the stack, however it ends, leaves no process behind.
 
 #include "support/LocalHttpServer.h"
+#include "support/Loopback.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -89,10 +90,7 @@ std::optional<StreamRead> ReadStream(int port, const QByteArray& path, qsizetype
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return std::nullopt;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = LoopbackAddress(port);
     const QByteArray request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) !=
