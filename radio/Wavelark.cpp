@@ -25,7 +25,9 @@ CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& serv
                      const InterfaceArchive& archive, const QByteArray& versionText,
                      QWidget* parent)
     : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
-      m_versionText(versionText)
+      m_versionText(versionText),
+      m_playback(new RadioPlayback(
+          catalogue, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this))
 {
 }
 
@@ -45,7 +47,7 @@ bool CWavelark::OnInitDialog()
 
     const QByteArray start = ReadStartChannel();
     if (start == "random") {
-        m_state.RandomPickedAtStart = 1;
+        m_randomPickedAtStart = 1;
         PlayChannel(start, PlayMode::Random);
     } else {
         PlayChannel(start, PlayMode::ByName);
@@ -60,14 +62,12 @@ void CWavelark::LoadSettingsMain()
     // Of the stored settings only the volume matters to the hidden window: it is how the
     // previous run's volume reaches the player before anything plays.
     const SettingsValues settings = ReadSettings();
-    if (m_player)
-        m_player->put_volume(settings.volume);
+    m_playback->SetVolume(settings.volume);
 }
 
 bool CWavelark::CreatePlayer()
 {
-    m_player = MediaPlayer::Create();
-    if (!m_player) {
+    if (!m_playback->CreatePlayer()) {
         // Without a player the program has no purpose: end quietly once the loop runs.
         qCWarning(lcRadio) << "no audio player could be created; quitting";
         QMetaObject::invokeMethod(this, &CWavelark::QuitRequested, Qt::QueuedConnection);
@@ -116,60 +116,27 @@ void CWavelark::ShowMessageToUser(const QByteArray& text)
 
 void CWavelark::PlayChannel(const QByteArray& name, PlayMode mode)
 {
-    if (name.isEmpty())
-        return;
-    const ChannelList& list = m_catalogue.RadioChannelList;
-    const int index = ChooseChannel(list, name, mode, m_clock);
-    if (index < 0) {
-        qCInfo(lcRadio) << "nothing to play: no channel can be chosen";
-        return;
-    }
-    // Copies: the fetch may show a message, and while its loop runs the tray's Exit can
-    // release the list.
-    const QByteArray chosenName = list.records[static_cast<size_t>(index)].name;
-    const int chosenPosition = list.records[static_cast<size_t>(index)].position;
-    const QByteArray address =
-        FetchEntryText(m_catalogue, m_server, chosenPosition + 1, 1,
-                       [this](const QByteArray& text) { ShowMessageToUser(text); });
-    if (m_exitChosen)
-        return;
-    qCInfo(lcRadio).noquote() << "playing" << DecodeAnsi(chosenName) << "from"
-                              << DecodeAnsi(address.trimmed());
-    if (m_player && m_player->put_URL(DecodeAnsi(address)))
-        m_state.IsPlaying = 1;
-    m_catalogue.SelectedChannelName = chosenName;
+    m_playback->PlayChannel(name, mode);
 }
 
 void CWavelark::StopOrResume()
 {
-    if (m_state.IsPlaying == 1) {
-        if (m_player && m_player->close())
-            m_state.IsPlaying = 0;
-        return;
-    }
-    PlayChannel(m_catalogue.SelectedChannelName, PlayMode::ByName);
+    m_playback->StopOrResume();
 }
 
 void CWavelark::ToggleMute()
 {
-    if (!m_player)
-        return;
-    if (m_state.IsMuted == 1) {
-        if (m_player->put_mute(false))
-            m_state.IsMuted = 0;
-    } else if (m_player->put_mute(true)) {
-        m_state.IsMuted = 1;
-    }
+    m_playback->ToggleMute();
 }
 
 bool CWavelark::BringOpenRadioWindowForward()
 {
     // While the radio window is open, clicks on the icon only bring it forward and flash it.
-    if (!m_state.OpenRadioWindow)
+    if (!m_openRadioWindow)
         return false;
-    m_state.OpenRadioWindow->raise();
-    m_state.OpenRadioWindow->activateWindow();
-    QApplication::alert(m_state.OpenRadioWindow);
+    m_openRadioWindow->raise();
+    m_openRadioWindow->activateWindow();
+    QApplication::alert(m_openRadioWindow);
     return true;
 }
 
@@ -209,7 +176,7 @@ void CWavelark::RunTrayCommand(int command)
 {
     switch (command) {
     case kCommandOpen:
-        if (!m_state.OpenRadioWindow)
+        if (!m_openRadioWindow)
             OpenRadioWindowModal();
         break;
     case kCommandRandom:
@@ -224,7 +191,7 @@ void CWavelark::RunTrayCommand(int command)
         break;
     }
     case kCommandExit:
-        m_exitChosen = true;
+        m_playback->Shutdown();
         m_catalogue.RadioChannelList = ChannelList();
         if (m_tray)
             m_tray->Remove();

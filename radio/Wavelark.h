@@ -1,10 +1,11 @@
 #pragma once
 
 #include "radio/ChannelChoice.h"
-#include "radio/PlaybackState.h"
+#include "radio/RadioPlayback.h"
 
 #include <QByteArray>
 #include <QDialog>
+#include <QPointer>
 #include <memory>
 
 struct Catalogue;
@@ -57,10 +58,15 @@ public:
     void RunTrayCommand(int command);
     void OpenRadioWindowModal();
 
-    PlaybackState& State() { return m_state; }
-    MediaPlayer* Player() { return m_player.get(); }
+    RadioPlayback& Playback() { return *m_playback; }
+    MediaPlayer* Player() { return m_playback->Player(); }
     TrayIcon* Tray() { return m_tray; }
-    void SetClock(LocalClock clock) { m_clock = std::move(clock); }
+    void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
+
+    int RandomPickedAtStart() const { return m_randomPickedAtStart; }
+    // The visible radio window while it is open; null otherwise, also when it is destroyed.
+    QWidget* OpenRadioWindow() const { return m_openRadioWindow; }
+    void SetOpenRadioWindow(QWidget* window) { m_openRadioWindow = window; }
 
 Q_SIGNALS:
     // The user chose Exit; the event loop ends.
@@ -80,10 +86,9 @@ private:
     const ContentServer& m_server;
     const InterfaceArchive& m_archive;
     QByteArray m_versionText;
-    PlaybackState m_state;
-    LocalClock m_clock = SystemLocalClock;
-    std::unique_ptr<MediaPlayer> m_player;
+    RadioPlayback* m_playback = nullptr;
     TrayIcon* m_tray = nullptr;
     int m_trayTimerId = 0;
-    bool m_exitChosen = false; // set by Exit; nothing starts playing after it
+    int m_randomPickedAtStart = 0; // 1 when start-up chose a random channel
+    QPointer<QWidget> m_openRadioWindow;
 };

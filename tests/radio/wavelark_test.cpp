@@ -165,8 +165,8 @@ TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
     ASSERT_EQ(m_catalogue.RadioChannelList.records.size(), 4u);
     EXPECT_EQ(m_catalogue.RadioChannelList.records[2].available, 0);
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
-    EXPECT_EQ(window.State().IsPlaying, 1);
-    EXPECT_EQ(window.State().RandomPickedAtStart, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+    EXPECT_EQ(window.RandomPickedAtStart(), 0);
     EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
     ASSERT_NE(window.Player(), nullptr);
     EXPECT_EQ(window.Player()->Volume(), 30);
@@ -179,7 +179,7 @@ TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
 TEST_F(WavelarkTest, FirstStartWithoutFilesIsSilentAndWritesDefaultSettings)
 {
     CWavelark& window = Start();
-    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
     EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
     for (int n = 1; n <= 4; ++n)
         EXPECT_EQ(m_content.Requests(StreamFile(n)), 0) << n;
@@ -207,7 +207,7 @@ TEST_F(WavelarkTest, StartChannelFollowsThePackageComparison)
         m_catalogue = Catalogue();
         // Minute 0, second 2: ((2 ^ 3) + 1234) % 4 = 3, Delta.
         CWavelark& window = Start([] { return ClockReading{0, 2}; });
-        EXPECT_EQ(window.State().RandomPickedAtStart, c.random);
+        EXPECT_EQ(window.RandomPickedAtStart(), c.random);
         EXPECT_EQ(m_catalogue.SelectedChannelName, c.selected);
         m_window.reset();
     }
@@ -217,15 +217,15 @@ TEST_F(WavelarkTest, StopOrResumeStopsThenFetchesAndPlaysTheSameChannelAgain)
 {
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nDelta");
     CWavelark& window = Start();
-    ASSERT_EQ(window.State().IsPlaying, 1);
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
 
     window.RunTrayCommand(CWavelark::kCommandStopResume);
-    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
     EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
 
     QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
     window.RunTrayCommand(CWavelark::kCommandStopResume);
-    EXPECT_EQ(window.State().IsPlaying, 1);
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(m_content.Requests(StreamFile(4)), 2);
     EXPECT_TRUE(firstAudio.wait(5000));
 }
@@ -234,10 +234,10 @@ TEST_F(WavelarkTest, ToggleMuteFollowsThePlayer)
 {
     CWavelark& window = Start();
     window.ToggleMute();
-    EXPECT_EQ(window.State().IsMuted, 1);
+    EXPECT_EQ(window.Playback().IsMuted(), 1);
     EXPECT_TRUE(window.Player()->Muted());
     window.ToggleMute();
-    EXPECT_EQ(window.State().IsMuted, 0);
+    EXPECT_EQ(window.Playback().IsMuted(), 0);
     EXPECT_FALSE(window.Player()->Muted());
 }
 
@@ -247,7 +247,7 @@ TEST_F(WavelarkTest, RandomChannelFromTheTrayPlaysAnOfferedChannel)
     // points at ((4 ^ 3) + 1234) % 4 = 1, Beta.
     CWavelark& window = Start([] { return ClockReading{0, 3}; });
     window.RunTrayCommand(CWavelark::kCommandRandom);
-    EXPECT_EQ(window.State().IsPlaying, 1);
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
     // The tray's pick does not become the saved channel.
@@ -263,7 +263,7 @@ TEST_F(WavelarkTest, AnUnreachableChannelShowsTheMessageOnceAndKeepsRunning)
     m_window->OnInitDialog();
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0], "We are unable to access Channel Information at this time");
-    EXPECT_EQ(m_window->State().IsPlaying, 0);
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
     EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
 }
 
@@ -283,9 +283,9 @@ TEST_F(WavelarkTest, AMissingArchiveStartsWithAnEmptyListAndPlaysNothing)
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
     CWavelark& window = Start();
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
-    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
     window.RunTrayCommand(CWavelark::kCommandRandom);
-    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
     EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
 }
 
@@ -302,7 +302,7 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
 {
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
     CWavelark& window = Start();
-    ASSERT_EQ(window.State().IsPlaying, 1);
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
 
     QStringList shown;
     QTimer::singleShot(100, [&shown] {
@@ -319,12 +319,12 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
             popup->close();
     });
     Q_EMIT window.Tray()->Clicked();
-    EXPECT_TRUE(WaitUntil([&] { return window.State().IsPlaying == 0; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 0; }, 5000));
 
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
                                   QStringLiteral("Stop/Resume"), QStringLiteral("About us"),
                                   QStringLiteral("Exit")}));
-    EXPECT_EQ(window.State().IsPlaying, 0);
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
 }
 
 TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
@@ -332,7 +332,7 @@ TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
     CWavelark& window = Start();
     QWidget radioWindow;
     radioWindow.show();
-    window.State().OpenRadioWindow = &radioWindow;
+    window.SetOpenRadioWindow(&radioWindow);
     // No menu may open: a popup would block here until the guard timer closes it.
     bool menuOpened = false;
     QTimer::singleShot(200, [&menuOpened] {
@@ -345,7 +345,7 @@ TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
     Q_EMIT window.Tray()->DoubleClicked();
     QTest::qWait(250);
     EXPECT_FALSE(menuOpened);
-    window.State().OpenRadioWindow = nullptr;
+    window.SetOpenRadioWindow(nullptr);
 }
 
 TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
@@ -365,6 +365,6 @@ TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
     timer->start(20);
     m_window->OnInitDialog();
     EXPECT_EQ(quit.count(), 1);
-    EXPECT_EQ(m_window->State().IsPlaying, 0);
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
 }

@@ -1,0 +1,176 @@
+#include "radio/RadioPlayback.h"
+
+#include "app/AnsiText.h"
+#include "directory/ChannelCatalogue.h"
+#include "directory/LocalFiles.h"
+#include "hosted/MediaPlayer.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcPlayback, "wavelark.playback")
+
+RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
+                             MessageSink showMessage, QObject* parent)
+    : QObject(parent), m_catalogue(catalogue), m_server(server),
+      m_showMessage(std::move(showMessage))
+{
+}
+
+RadioPlayback::~RadioPlayback() = default;
+
+bool RadioPlayback::CreatePlayer()
+{
+    m_player = MediaPlayer::Create();
+    return m_player != nullptr;
+}
+
+const QByteArray& RadioPlayback::SelectedChannelName() const
+{
+    return m_catalogue.SelectedChannelName;
+}
+
+int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
+{
+    const int index = ChooseChannel(m_catalogue.RadioChannelList, name, mode, m_clock);
+    if (index < 0)
+        qCInfo(lcPlayback) << "nothing to play: no channel can be chosen";
+    return index;
+}
+
+QByteArray RadioPlayback::FetchAddressOf(int recordIndex)
+{
+    const ChannelRecord& record =
+        m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)];
+    return FetchEntryText(m_catalogue, m_server, record.position + 1, 1, m_showMessage);
+}
+
+void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
+{
+    if (name.isEmpty() || m_shutDown)
+        return;
+    const int index = Choose(name, mode);
+    if (index < 0)
+        return;
+    // A copy: the fetch may show a message, and while its loop runs Exit can release the list.
+    const QByteArray chosenName =
+        m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
+    const QByteArray address = FetchAddressOf(index);
+    if (m_shutDown)
+        return;
+    SetSelectedChannelName(chosenName);
+    PlayAddress(address);
+}
+
+void RadioPlayback::PlayRandomHere()
+{
+    if (m_shutDown)
+        return;
+    const int index = Choose(QByteArrayLiteral("random"), PlayMode::Random);
+    if (index < 0)
+        return;
+    const QByteArray chosenName =
+        m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
+    const QByteArray address = FetchAddressOf(index);
+    if (m_shutDown)
+        return;
+    SetSelectedChannelName(chosenName);
+    SaveLastChannelWithLineEnd(m_catalogue, chosenName);
+    PlayAddress(address);
+}
+
+void RadioPlayback::PlayTreeChannel(const QByteArray& name)
+{
+    if (m_shutDown)
+        return;
+    SetSelectedChannelName(name);
+    if (name.isEmpty())
+        return;
+    if (m_player)
+        m_player->close();
+    const QByteArray address = StreamAddressForName(m_catalogue, m_server, name, 1, m_showMessage);
+    if (m_shutDown)
+        return;
+    SaveLastChannel(m_catalogue, name);
+    if (PlayAddress(address))
+        SaveTreeChannel(name);
+}
+
+bool RadioPlayback::PlayAddress(const QByteArray& address)
+{
+    const QString text = DecodeAnsi(address);
+    qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_catalogue.SelectedChannelName)
+                                 << "from" << text.trimmed();
+    if (m_player && !address.trimmed().isEmpty() && m_player->put_URL(text)) {
+        SetPlaying(1);
+        return true;
+    }
+    // What played belongs to another channel now; stopping it keeps the state honest and lets
+    // Resume retry the selected channel.
+    if (m_player)
+        m_player->close();
+    SetPlaying(0);
+    return false;
+}
+
+void RadioPlayback::StopOrResume()
+{
+    if (m_isPlaying == 1) {
+        if (m_player && m_player->close())
+            SetPlaying(0);
+        return;
+    }
+    PlayChannel(m_catalogue.SelectedChannelName, PlayMode::ByName);
+}
+
+void RadioPlayback::ToggleMute()
+{
+    SetMuted(m_isMuted != 1);
+}
+
+void RadioPlayback::SetMuted(bool mute)
+{
+    if (!m_player || (m_isMuted == 1) == mute)
+        return;
+    if (m_player->put_mute(mute))
+        SetMutedFlag(mute ? 1 : 0);
+}
+
+bool RadioPlayback::SetVolume(int level)
+{
+    if (!m_player || !m_player->put_volume(level))
+        return false;
+    if (level != m_volume) {
+        m_volume = level;
+        Q_EMIT VolumeChanged(level);
+    }
+    return true;
+}
+
+void RadioPlayback::Shutdown()
+{
+    m_shutDown = true;
+}
+
+void RadioPlayback::SetPlaying(int isPlaying)
+{
+    if (isPlaying == m_isPlaying)
+        return;
+    m_isPlaying = isPlaying;
+    Q_EMIT PlayingChanged(isPlaying);
+}
+
+void RadioPlayback::SetMutedFlag(int isMuted)
+{
+    if (isMuted == m_isMuted)
+        return;
+    m_isMuted = isMuted;
+    Q_EMIT MutedChanged(isMuted);
+}
+
+void RadioPlayback::SetSelectedChannelName(const QByteArray& name)
+{
+    if (name == m_catalogue.SelectedChannelName)
+        return;
+    m_catalogue.SelectedChannelName = name;
+    Q_EMIT SelectedChannelChanged(name);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "directory/StreamFetch.h"
+#include "radio/ChannelChoice.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <memory>
+
+struct Catalogue;
+class ContentServer;
+class MediaPlayer;
+
+// What plays: the one player and the playback state that the tray, the radio window, the
+// channel tree and the desktop bus share. It is owned by the hidden main window and is not a
+// widget; the windows only report what the user asked for and read the state back.
+//
+// Every change signal is emitted only when its value really changed.
+class RadioPlayback : public QObject
+{
+    Q_OBJECT
+
+public:
+    RadioPlayback(Catalogue& catalogue, const ContentServer& server, MessageSink showMessage,
+                  QObject* parent = nullptr);
+    ~RadioPlayback() override;
+
+    // Creates the player; false when no audio player can be had.
+    bool CreatePlayer();
+    MediaPlayer* Player() const { return m_player.get(); }
+
+    int IsPlaying() const { return m_isPlaying; }
+    int IsMuted() const { return m_isMuted; }
+    // The volume last accepted by the player, 0..100 as the slider stores it (a stored value
+    // above 100 is kept as given; the player clamps it).
+    int Volume() const { return m_volume; }
+    const QByteArray& SelectedChannelName() const;
+
+    // The tray's and start-up's play: by name (the first record of that name, else the first
+    // record) or at random from the clock. Does not write "channel.dat".
+    void PlayChannel(const QByteArray& name, PlayMode mode);
+    // The radio window's "Random Channel": as the random PlayChannel, and the choice is stored
+    // in "channel.dat" (name + LF) so that the next start plays it.
+    void PlayRandomHere();
+    // The channel tree's start: stops what plays, fetches the channel's address, stores the
+    // channel as the last one, plays it and writes "tv.dat" when the player took it.
+    void PlayTreeChannel(const QByteArray& name);
+
+    // Stops while playing; otherwise plays the selected channel again by name.
+    void StopOrResume();
+    // Flips the player's mute state; IsMuted follows only what the player accepted.
+    void ToggleMute();
+    // Mutes or unmutes; nothing happens when the player already is in that state.
+    void SetMuted(bool mute);
+    // Hands `level` (0..100) to the player; Volume follows on success.
+    bool SetVolume(int level);
+
+    // Exit was chosen: nothing starts playing from now on, even from a fetch still in flight.
+    void Shutdown();
+    bool IsShutDown() const { return m_shutDown; }
+
+    void SetClock(LocalClock clock) { m_clock = std::move(clock); }
+
+Q_SIGNALS:
+    // IsPlaying changed.
+    void PlayingChanged(int isPlaying);
+    // IsMuted changed.
+    void MutedChanged(int isMuted);
+    // The selected channel's name changed.
+    void SelectedChannelChanged(const QByteArray& name);
+    // The volume the player accepted changed.
+    void VolumeChanged(int level);
+
+private:
+    // Hands a fetched stream address to the player. An empty address (the fetch failed and
+    // the user was told) or one the player refuses stops what plays, so that playback always
+    // belongs to the selected channel and the next Resume retries it. True when it plays.
+    bool PlayAddress(const QByteArray& address);
+    // The record the random pick or the name chooses, or -1.
+    int Choose(const QByteArray& name, PlayMode mode) const;
+    QByteArray FetchAddressOf(int recordIndex);
+
+    void SetPlaying(int isPlaying);
+    void SetMutedFlag(int isMuted);
+    void SetSelectedChannelName(const QByteArray& name);
+
+    Catalogue& m_catalogue;
+    const ContentServer& m_server;
+    MessageSink m_showMessage;
+    LocalClock m_clock = SystemLocalClock;
+    std::unique_ptr<MediaPlayer> m_player;
+    int m_isPlaying = 0;
+    int m_isMuted = 0;
+    int m_volume = 0;
+    bool m_shutDown = false;
+};
