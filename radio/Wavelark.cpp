@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QScreen>
 #include <QTimerEvent>
 
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")

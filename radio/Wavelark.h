@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QPointer>
+#include <QSize>
 #include <memory>
 
 struct Catalogue;
@@ -67,6 +68,8 @@ public:
     // The visible radio window while it is open; null otherwise, also when it is destroyed.
     QWidget* OpenRadioWindow() const { return m_openRadioWindow; }
     void SetOpenRadioWindow(QWidget* window) { m_openRadioWindow = window; }
+    // The primary screen's size as start-up read it; the radio window centres and widens by it.
+    void SetScreenSize(const QSize& size) { m_screen = size; }
 
 Q_SIGNALS:
     // The user chose Exit; the event loop ends.
@@ -89,6 +92,7 @@ private:
     RadioPlayback* m_playback = nullptr;
     TrayIcon* m_tray = nullptr;
     int m_trayTimerId = 0;
+    QSize m_screen;
     int m_randomPickedAtStart = 0; // 1 when start-up chose a random channel
     QPointer<QWidget> m_openRadioWindow;
 };

@@ -87,6 +87,7 @@ int CPanoreelApp::InitInstance()
         QuitRequested = 1;
         QCoreApplication::exit(0);
     };
+    mainWindow.SetScreenSize(QSize(ScreenWidth, ScreenHeight));
     QObject::connect(&mainWindow, &CWavelark::QuitRequested, qApp, quit);
     QuitOnTerminationSignals(&mainWindow, quit);
 

@@ -1,6 +1,7 @@
 #include "app/InterfaceArchive.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/RadioFixture.h"
 #include "radio/TrayIcon.h"
 #include "radio/Wavelark.h"
 #include "support/LocalHttpServer.h"
@@ -23,134 +24,7 @@
 
 namespace {
 
-// An interface archive holding one entry, "channels.rd".
-QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
-{
-    const QByteArray name = "channels.rd";
-    QByteArray bytes(4, '\0');
-    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
-    const auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            bytes.append(char((v >> (8 * i)) & 0xFF));
-    };
-    put16(1);
-    put32(quint32(name.size()));
-    bytes.append(name);
-    put32(quint32(catalogue.size()));
-    put32(quint32(bytes.size() + 4));
-    bytes.append(catalogue);
-    return bytes;
-}
-
-const QByteArray kCatalogue = "4\r\n"
-                              "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
-                              "Germany\r\nThe second\r\n12\r\nBeta\r\n"
-                              "France\r\nNot offered\r\n13\r\nGamma\r\n"
-                              "France\r\nThe last\r\n14\r\nDelta\r\n";
-
-// A content server for the four channels above: "1101" offers all but Gamma, and every stream
-// file points at the test tone. It remembers the paths asked for.
-class CatalogueServer
-{
-public:
-    bool Start(const QString& streamUrl)
-    {
-        m_http.server().Get(
-            R"(/Wavelark/freechannels/(.*))",
-            [this, streamUrl](const httplib::Request& request, httplib::Response& response) {
-                {
-                    std::lock_guard lock(m_mutex);
-                    m_paths.push_back(request.path);
-                }
-                if (request.path == "/Wavelark/freechannels/package0.rd")
-                    response.set_content(m_availability, "text/plain");
-                else if (m_streamFilesDown)
-                    response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
-                else
-                    response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
-            });
-        return m_http.Start();
-    }
-    std::string Root() const { return m_http.Root(); }
-    int Requests(const std::string& path)
-    {
-        std::lock_guard lock(m_mutex);
-        return int(std::count(m_paths.begin(), m_paths.end(), path));
-    }
-    void SetStreamFilesDown(bool down) { m_streamFilesDown = down; }
-
-private:
-    LocalHttpServer m_http;
-    std::mutex m_mutex;
-    std::vector<std::string> m_paths;
-    std::string m_availability = "1101";
-    std::atomic<bool> m_streamFilesDown = false;
-};
-
-class WavelarkTest : public testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        s_streams = std::make_unique<TestStreams>();
-        if (!s_streams->Start())
-            s_streams.reset();
-    }
-    static void TearDownTestSuite() { s_streams.reset(); }
-
-    void SetUp() override
-    {
-        if (!s_streams)
-            GTEST_SKIP() << "no test streams";
-        qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
-        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
-        m_server =
-            std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        m_folder.Write(QStringLiteral("Interface/radio.int"), ArchiveWithCatalogue(kCatalogue));
-        m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/radio.int")));
-    }
-    void TearDown() override
-    {
-        m_window.reset();
-        qunsetenv("WAVELARK_AUDIO_SINK");
-    }
-
-    CWavelark& Start(LocalClock clock = [] { return ClockReading{0, 0}; })
-    {
-        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
-        m_window->SetClock(std::move(clock));
-        m_window->OnInitDialog();
-        return *m_window;
-    }
-
-    // Closes every message dialog that opens from now on, remembering its text.
-    void AnswerMessages()
-    {
-        auto* timer = new QTimer(m_window.get());
-        QObject::connect(timer, &QTimer::timeout, [this] {
-            if (auto* message = qobject_cast<CMessage*>(QApplication::activeModalWidget())) {
-                m_messages.push_back(message->m_strText);
-                message->accept();
-            }
-        });
-        timer->start(20);
-    }
-
-    static std::string StreamFile(int n)
-    {
-        return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
-    }
-
-    static inline std::unique_ptr<TestStreams> s_streams;
-    TempFolder m_folder;
-    CatalogueServer m_content;
-    std::unique_ptr<ContentServer> m_server;
-    InterfaceArchive m_archive;
-    Catalogue m_catalogue;
-    Skin m_skin;
-    std::unique_ptr<CWavelark> m_window;
-    std::vector<QByteArray> m_messages;
-};
+using WavelarkTest = RadioTest;
 
 } // namespace
 
@@ -367,4 +241,27 @@ TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
     EXPECT_EQ(quit.count(), 1);
     EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+}
+
+TEST_F(WavelarkTest, AChannelThatCannotBeFetchedStopsTheOldOneAndResumeRetriesIt)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nDelta");
+    // Second 0 points at ((0 ^ 3) + 1234) % 4 = 1, Beta.
+    CWavelark& window = Start([] { return ClockReading{0, 0}; });
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
+    AnswerMessages();
+
+    m_content.SetStreamFilesDown(true);
+    window.RunTrayCommand(CWavelark::kCommandRandom);
+    EXPECT_EQ(m_messages.size(), 1u);
+    // What played belonged to Delta: it stops, and the state says so.
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_FALSE(window.Player()->Muted());
+
+    m_content.SetStreamFilesDown(false);
+    window.RunTrayCommand(CWavelark::kCommandStopResume);
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_content.Requests(StreamFile(2)), 2);
 }

@@ -1,0 +1,186 @@
+#pragma once
+
+#include "app/InterfaceArchive.h"
+#include "directory/ChannelCatalogue.h"
+#include "directory/ContentServer.h"
+#include "hosted/MediaPlayer.h"
+#include "radio/Wavelark.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempFolder.h"
+#include "support/TestStreams.h"
+#include "ui/MessageDialog.h"
+#include "ui/Skin.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// An interface archive holding one entry, "channels.rd".
+inline QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
+{
+    const QByteArray name = "channels.rd";
+    QByteArray bytes(4, '\0');
+    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto put32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put16(1);
+    put32(quint32(name.size()));
+    bytes.append(name);
+    put32(quint32(catalogue.size()));
+    put32(quint32(bytes.size() + 4));
+    bytes.append(catalogue);
+    return bytes;
+}
+
+// Four channels in two countries; the content server offers all but Gamma ("1101").
+inline const QByteArray kCatalogue = "4\r\n"
+                                     "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
+                                     "Germany\r\nThe second\r\n12\r\nBeta\r\n"
+                                     "France\r\nNot offered\r\n13\r\nGamma\r\n"
+                                     "France\r\nThe last\r\n14\r\nDelta\r\n";
+
+// A content server for a catalogue: the availability text, every stream file pointing at the
+// test tone, the version file and the vendor's pages. It remembers the paths asked for.
+class CatalogueServer
+{
+public:
+    explicit CatalogueServer(std::string availability = "1101")
+        : m_availability(std::move(availability))
+    {
+    }
+
+    bool Start(const QString& streamUrl)
+    {
+        const auto remember = [this](const httplib::Request& request) {
+            std::lock_guard lock(m_mutex);
+            m_paths.push_back(request.path);
+        };
+        m_http.server().Get(R"(/Wavelark/freechannels/(.*))", [this, streamUrl, remember](
+                                                                  const httplib::Request& request,
+                                                                  httplib::Response& response) {
+            remember(request);
+            if (request.path == "/Wavelark/freechannels/package0.rd")
+                response.set_content(m_availability, "text/plain");
+            else if (m_streamFilesDown)
+                response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
+            else
+                response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
+        });
+        m_http.server().Get(R"(/wavelark/(.*))", [this, remember](const httplib::Request& request,
+                                                                  httplib::Response& response) {
+            remember(request);
+            if (request.path == "/wavelark/channelsplus/versionplus.txt") {
+                std::lock_guard lock(m_mutex);
+                response.set_content(m_versionFile, "text/plain");
+            } else {
+                response.set_content(
+                    "<!DOCTYPE html><html><body>" + request.path + "</body></html>", "text/html");
+            }
+        });
+        return m_http.Start();
+    }
+    std::string Root() const { return m_http.Root(); }
+    int Requests(const std::string& path)
+    {
+        std::lock_guard lock(m_mutex);
+        return int(std::count(m_paths.begin(), m_paths.end(), path));
+    }
+    void SetStreamFilesDown(bool down) { m_streamFilesDown = down; }
+    void SetVersionFile(std::string text)
+    {
+        std::lock_guard lock(m_mutex);
+        m_versionFile = std::move(text);
+    }
+
+private:
+    LocalHttpServer m_http;
+    std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::string m_availability;
+    std::string m_versionFile = "3.0\r\n";
+    std::atomic<bool> m_streamFilesDown = false;
+};
+
+// The hidden main window against a real content server and a real player on fakesink, in a
+// temporary working folder.
+class RadioTest : public testing::Test
+{
+protected:
+    explicit RadioTest(QByteArray catalogue = kCatalogue, std::string availability = "1101")
+        : m_catalogueText(std::move(catalogue)), m_content(std::move(availability))
+    {
+    }
+
+    static void SetUpTestSuite()
+    {
+        s_streams = std::make_unique<TestStreams>();
+        if (!s_streams->Start())
+            s_streams.reset();
+    }
+    static void TearDownTestSuite() { s_streams.reset(); }
+
+    void SetUp() override
+    {
+        if (!s_streams)
+            GTEST_SKIP() << "no test streams";
+        qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
+        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
+        m_server =
+            std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
+        m_folder.Write(QStringLiteral("Interface/radio.int"),
+                       ArchiveWithCatalogue(m_catalogueText));
+        m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/radio.int")));
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qunsetenv("WAVELARK_AUDIO_SINK");
+    }
+
+    CWavelark& Start(LocalClock clock = [] { return ClockReading{0, 0}; })
+    {
+        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive,
+                                               QByteArrayLiteral("3.0"));
+        m_window->SetScreenSize(QSize(1024, 768));
+        m_window->SetClock(std::move(clock));
+        m_window->OnInitDialog();
+        return *m_window;
+    }
+
+    // Closes every message dialog that opens from now on, remembering its text.
+    void AnswerMessages()
+    {
+        auto* timer = new QTimer(m_window.get());
+        QObject::connect(timer, &QTimer::timeout, [this] {
+            if (auto* message = qobject_cast<CMessage*>(QApplication::activeModalWidget())) {
+                m_messages.push_back(message->m_strText);
+                message->accept();
+            }
+        });
+        timer->start(20);
+    }
+
+    static std::string StreamFile(int n)
+    {
+        return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
+    }
+
+    static inline std::unique_ptr<TestStreams> s_streams;
+    QByteArray m_catalogueText;
+    TempFolder m_folder;
+    CatalogueServer m_content;
+    std::unique_ptr<ContentServer> m_server;
+    InterfaceArchive m_archive;
+    Catalogue m_catalogue;
+    Skin m_skin;
+    std::unique_ptr<CWavelark> m_window;
+    std::vector<QByteArray> m_messages;
+};
