@@ -54,6 +54,7 @@ public:
                 return;
             }
             m_timer.stop();
+            m_position = menu->pos();
             for (QAction* action : menu->actions())
                 m_shown.push_back({action->text(), action->data().toInt()});
             if (answer == MenuAnswer::Cancel || menu->actions().isEmpty()) {
@@ -66,12 +67,15 @@ public:
         m_timer.start();
     }
 
-    // The menus's actions as it showed them: text and command.
+    // The menu's actions as it showed them: text and command.
     std::vector<std::pair<QString, int>> Shown() const { return m_shown; }
+    // Where the menu opened, in screen coordinates.
+    QPoint Position() const { return m_position; }
 
 private:
     QTimer m_timer;
     int m_polls = 0;
+    QPoint m_position;
     std::vector<std::pair<QString, int>> m_shown;
 };
 
@@ -154,6 +158,7 @@ public:
         ASSERT_EQ(driver.Shown().size(), 1u) << "the menu did not open";
         EXPECT_EQ(driver.Shown()[0].first, QStringLiteral("Add to My Channels"));
         EXPECT_EQ(driver.Shown()[0].second, CMediaView::kCommandAddToMyChannels);
+        EXPECT_EQ(driver.Position(), m_tree->viewport()->mapToGlobal(pos));
     }
 
     TempFolder m_folder;
@@ -228,7 +233,7 @@ TEST_F(ChannelTreeTest, UserClicksStartTheSelectedChannelAndParentsNothing)
          nullptr,
          [](ChannelTreeTest& t) { t.DoubleClick(t.CentreOf(t.Item("Jazz"))); },
          {"Jazz", "Jazz"}},
-        {"a double click on a parent expands it and starts the selected channel once",
+        {"a double click on a parent expands it and starts nothing",
          "Jazz",
          [](ChannelTreeTest& t) {
              t.DoubleClick(t.CentreOf(t.m_more));
