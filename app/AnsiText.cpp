@@ -21,3 +21,28 @@ QString DecodeAnsi(const QByteArray& bytes)
     }
     return text;
 }
+
+QByteArray EncodeAnsi(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes += static_cast<char>(c);
+            continue;
+        }
+        char byte = '?';
+        for (int k = 0; k < 32; ++k) {
+            if (kHighControls[k] == c && c != 0xFFFD) {
+                byte = static_cast<char>(0x80 + k);
+                break;
+            }
+        }
+        bytes += byte;
+        // A character outside the basic plane is one character, not two.
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    }
+    return bytes;
+}

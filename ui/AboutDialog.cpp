@@ -1,9 +1,10 @@
 #include "ui/AboutDialog.h"
 
+#include "ui/BodyDrag.h"
 #include "ui/ColorStatic.h"
+#include "ui/SkinCursors.h"
 
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 
 static void InitUiResources()
@@ -29,15 +30,14 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
     : SkinnedDialog(skin, {0, 0, 230, 171}, parent)
 {
     InitUiResources();
-    setCursor(Qt::OpenHandCursor);
-    setMouseTracking(true);
-    Client()->setMouseTracking(true);
 
     AddLine(Client(), kIdTitle, "Wavelark Plus", {8, 19, 213, 10}, Scale());
 
     auto* logo = new QLabel(Client());
     logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
     logo->setScaledContents(true);
+    // A picture on the body, not a control: the mouse goes through it.
+    logo->setAttribute(Qt::WA_TransparentForMouseEvents);
     logo->setGeometry(DialogUnitsToPixels({50, 43, 135, 29}, Scale()));
 
     AddLine(Client(), kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11},
@@ -50,19 +50,10 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
     QPushButton* close = AddButton(kIdClose, QStringLiteral("Close"), {71, 146, 88, 16});
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-}
 
-void CRadioAbout::mouseMoveEvent(QMouseEvent* event)
-{
-    // Leaving the button over the dialog's body drops its pushed look.
-    if (auto* close = qobject_cast<QPushButton*>(FindControl(this, kIdClose)))
-        close->setDown(false);
-    SkinnedDialog::mouseMoveEvent(event);
-}
-
-void CRadioAbout::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        setCursor(Qt::OpenHandCursor);
-    SkinnedDialog::mouseReleaseEvent(event);
+    // The open hand is its cursor, though it is not moved by its body; moving over the body
+    // lifts "Close".
+    auto* body = new BodyDrag(this, BodyDrag::Mode::CursorOnly);
+    body->SetUnpushedOnMove({close});
+    ApplyHandCursors(this, HandCursorRule::ButtonsOnly);
 }

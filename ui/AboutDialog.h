@@ -18,8 +18,4 @@ public:
     // `versionText` ("3.0") goes into the last text line.
     explicit CRadioAbout(const Skin& skin, const QByteArray& versionText = QByteArray(),
                          QWidget* parent = nullptr);
-
-protected:
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 };

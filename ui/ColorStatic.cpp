@@ -4,9 +4,10 @@
 
 #include <QPainter>
 
-CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent)
+CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent), m_font(font())
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void CColorStatic::SetText(const QByteArray& text)
@@ -20,6 +21,7 @@ void CColorStatic::SetText(const QByteArray& text)
 void CColorStatic::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
+    painter.setFont(m_font);
     painter.setPen(Qt::black);
     const QStringList lines = DecodeAnsi(m_text).split(QLatin1Char('\n'));
     const int lineHeight = painter.fontMetrics().height();

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFont>
 #include <QWidget>
 
 // A text drawn transparently in black over its parent's gradient: centred horizontally,
-// starting at the top, broken only at line feeds. Clicks on it do nothing.
+// starting at the top, broken only at line feeds. Clicks go through it to the window below.
 class CColorStatic : public QWidget
 {
     Q_OBJECT
@@ -21,4 +22,6 @@ protected:
 
 private:
     QByteArray m_text;
+    // The font the control had when it was made, kept for painting.
+    QFont m_font;
 };

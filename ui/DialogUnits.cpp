@@ -1,5 +1,6 @@
 #include "ui/DialogUnits.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
@@ -18,7 +19,7 @@ QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale)
 
 qreal DpiScale(const QWidget* widget)
 {
-    const QScreen* screen = widget ? widget->screen() : nullptr;
+    const QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return 1.0;
     const qreal dpi = screen->logicalDotsPerInch();

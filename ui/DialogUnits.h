@@ -17,7 +17,9 @@ struct DialogRect
 // screen's logical DPI.
 QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale = 1.0);
 
-// The logical DPI of the widget's screen over 96.
+// The logical DPI of the widget's screen over 96; with no widget, of the primary screen, where
+// a window without a parent opens. Fonts follow the logical DPI, so geometry scaled by it keeps
+// the texts inside their controls.
 qreal DpiScale(const QWidget* widget);
 
 // Controls keep the numeric identifiers of their dialog templates, so tests and callers can

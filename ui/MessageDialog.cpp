@@ -2,6 +2,7 @@
 
 #include "ui/ColorStatic.h"
 #include "ui/MessageText.h"
+#include "ui/SkinCursors.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
@@ -15,6 +16,7 @@ CMessage::CMessage(const Skin& skin, QWidget* parent) : SkinnedDialog(skin, {0, 
 
     m_text = new CColorStatic(Client());
     PlaceControl(m_text, kIdText, {1, 20, 355, 29}, Scale());
+    ApplyHandCursors(this, HandCursorRule::ButtonsAndSliders);
 }
 
 void CMessage::OnInitDialog()

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kBorder = 1;
+constexpr int kFontPointSize = 8;
 
 // The client area, filled with the skin gradient.
 class SkinClient : public QWidget
@@ -31,6 +32,12 @@ private:
 SkinnedDialog::SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_scale(DpiScale(parent))
 {
+    // The templates' dialog units assume an 8-point font (base units 6 x 13 at 96 DPI); the
+    // program's font family at 8 points has those metrics, so the texts fit their controls.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(kFontPointSize);
+    setFont(dialogFont);
+
     const QSize client = DialogUnitsToPixels(size, m_scale).size();
     m_client = new SkinClient(skin, this);
     m_client->setGeometry(kBorder, kBorder, client.width(), client.height());

@@ -1,0 +1,6 @@
+#include "hosted/web/engine/NoPopupPage.h"
+
+QWebEnginePage* NoPopupPage::createWindow(WebWindowType /*type*/)
+{
+    return nullptr;
+}

@@ -1,0 +1,226 @@
+#include "hosted/web/Explorer.h"
+#include "hosted/web/Radio_explorer.h"
+#include "hosted/web/WebPageEngineLoader.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
+#include "ui/DialogUnits.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QWidget>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWebControlId = 1088;
+constexpr int kEngineStartMs = 30000;
+
+// Runs before main: the engine must find its own way as root, so nothing set by hand may help
+// it; and on the offscreen platform a display variable would send it to GLX instead.
+const bool g_environmentCleared = [] {
+    unsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    unsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || std::string(platform) == "offscreen")
+        unsetenv("DISPLAY");
+    return true;
+}();
+
+bool EngineLibraryLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore");
+}
+
+// The paths a LocalHttpServer was asked for, in order.
+class RequestLog
+{
+public:
+    void Add(const std::string& path)
+    {
+        std::lock_guard lock(m_mutex);
+        m_paths.push_back(path);
+    }
+    bool Has(const std::string& path) const
+    {
+        std::lock_guard lock(m_mutex);
+        return std::find(m_paths.begin(), m_paths.end(), path) != m_paths.end();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+};
+
+// Serves `html` at `path`, recording every request.
+void ServeHtml(LocalHttpServer& server, RequestLog& log, const std::string& path,
+               const std::string& html)
+{
+    server.server().Get(path, [&log, html](const httplib::Request& request,
+                                           httplib::Response& response) {
+        log.Add(request.path);
+        response.set_content(html, "text/html");
+    });
+}
+
+// Records requests nobody else answers (404).
+void RecordEverythingElse(LocalHttpServer& server, RequestLog& log)
+{
+    server.server().set_error_handler(
+        [&log](const httplib::Request& request, httplib::Response&) { log.Add(request.path); });
+}
+
+QString Address(const LocalHttpServer& server, const char* path)
+{
+    return QString::fromStdString(server.Root()) + QLatin1String(path);
+}
+
+// Visible windows other than `window`.
+int OtherVisibleWindows(const QWidget& window)
+{
+    const auto windows = QApplication::topLevelWidgets();
+    return static_cast<int>(std::count_if(windows.begin(), windows.end(), [&](QWidget* w) {
+        return w != &window && w->isVisible();
+    }));
+}
+
+} // namespace
+
+TEST(WebBrowserWrapper, CreatesTheViewOnlyAtCreateAndCanBeFoundByItsId)
+{
+    QWidget window;
+    window.resize(900, 700);
+    auto* explorer = new CRadio_explorer(&window);
+    EXPECT_FALSE(explorer->Exists());
+    EXPECT_TRUE(explorer->findChildren<QWidget*>().isEmpty());
+    EXPECT_FALSE(EngineLibraryLoaded()) << "a wrapper must cost nothing before its first page";
+    window.show();
+
+    const QRect rect(345, 46, 545, 640);
+    ASSERT_TRUE(explorer->Create(rect, &window, kWebControlId))
+        << WebPageEngineLoader::Shared().LastError().toStdString();
+    EXPECT_TRUE(explorer->Exists());
+    EXPECT_TRUE(EngineLibraryLoaded());
+    EXPECT_EQ(FindControl(&window, kWebControlId), explorer);
+    EXPECT_EQ(explorer->geometry(), rect);
+    EXPECT_TRUE(explorer->isVisible());
+    const auto children = explorer->findChildren<QWidget*>();
+    EXPECT_FALSE(children.isEmpty());
+
+    // Later pages reuse the view where it is.
+    EXPECT_TRUE(explorer->Create(QRect(0, 0, 10, 10), &window, kWebControlId));
+    EXPECT_EQ(explorer->geometry(), rect);
+    EXPECT_EQ(explorer->findChildren<QWidget*>(), children);
+}
+
+TEST(WebBrowserWrapper, NavigateReturnsAtOnceAndTheServerSeesTheRequest)
+{
+    LocalHttpServer server;
+    RequestLog log;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> asked{false};
+    // The page is held back until the test lets it go: Navigate must have returned long before.
+    server.server().Get("/held.php", [&](const httplib::Request& request,
+                                         httplib::Response& response) {
+        log.Add(request.path);
+        asked = true;
+        released.wait_for(std::chrono::seconds(10));
+        response.set_content("<html><body><p>held</p></body></html>", "text/html");
+    });
+    ASSERT_TRUE(server.Start());
+
+    QWidget window;
+    window.resize(900, 700);
+    window.show();
+    CExplorer explorer;
+    explorer.Navigate(Address(server, "held.php")); // before Create: nothing happens
+    ASSERT_TRUE(explorer.Create(QRect(10, 10, 600, 400), &window, kWebControlId));
+
+    // As root the program switched the sandbox off by itself, and only then.
+    if (::geteuid() == 0)
+        EXPECT_EQ(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), "1");
+    else
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+
+    const auto before = std::chrono::steady_clock::now();
+    explorer.Navigate(Address(server, "held.php"));
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_FALSE(asked.load()) << "Navigate waited for the network";
+
+    EXPECT_TRUE(WaitUntil([&] { return asked.load(); }, kEngineStartMs))
+        << "the server never saw the page's request";
+    release.set_value();
+    EXPECT_TRUE(log.Has("/held.php"));
+}
+
+TEST(WebBrowserWrapper, APageAskingForNewWindowsGetsNone)
+{
+    LocalHttpServer server;
+    RequestLog log;
+    // Asks for windows three ways, then tells the server it got that far.
+    ServeHtml(server, log, "/popups.php", R"(<!DOCTYPE html><html><body>
+<a id="blank" href="/from-link" target="_blank">new window</a>
+<form id="form" action="/from-form" target="_blank"></form>
+<script>
+window.open('/from-open');
+document.getElementById('blank').click();
+document.getElementById('form').submit();
+setTimeout(function () { new Image().src = '/done'; }, 300);
+</script></body></html>)");
+    RecordEverythingElse(server, log);
+    ASSERT_TRUE(server.Start());
+
+    QWidget window;
+    window.resize(900, 700);
+    window.show();
+    CRadio_explorer explorer;
+    ASSERT_TRUE(explorer.Create(QRect(10, 10, 600, 400), &window, kWebControlId));
+    explorer.Navigate(Address(server, "popups.php"));
+    ASSERT_TRUE(WaitUntil([&] { return log.Has("/done"); }, kEngineStartMs));
+    QTest::qWait(300); // give a new window time to ask for its page
+
+    EXPECT_TRUE(log.Has("/popups.php"));
+    for (const char* path : {"/from-open", "/from-link", "/from-form"}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(log.Has(path));
+    }
+    EXPECT_EQ(OtherVisibleWindows(window), 0);
+}
+
+TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)
+{
+    const bool engineWasLoaded = EngineLibraryLoaded(); // when all tests share one process
+    TempFolder folder;
+    folder.Write(QStringLiteral("libwavelark_webengine.so"), "this is not a shared library\n");
+    const QString notAPlugin = folder.FilePath(QStringLiteral("libwavelark_webengine.so"));
+
+    const QString cases[] = {folder.Path() + QStringLiteral("/missing.so"), notAPlugin};
+    for (const QString& path : cases) {
+        SCOPED_TRACE(path.toStdString());
+        WebPageEngineLoader loader(path);
+        QWidget window;
+        window.show();
+        auto* explorer = new CExplorer(&window, &loader);
+        EXPECT_FALSE(explorer->Create(QRect(10, 10, 300, 200), &window, kWebControlId));
+        EXPECT_FALSE(explorer->Exists());
+        EXPECT_FALSE(explorer->isVisible());
+        EXPECT_EQ(FindControl(&window, kWebControlId), nullptr);
+        explorer->Navigate(QStringLiteral("http://127.0.0.1:1/")); // harmless
+        EXPECT_FALSE(loader.LastError().isEmpty());
+    }
+    if (!engineWasLoaded) {
+        EXPECT_FALSE(EngineLibraryLoaded());
+    }
+}
