@@ -8,6 +8,7 @@
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/SettingsFile.h"
+#include "radio/Station.h"
 #include "radio/TrayIcon.h"
 #include "ui/AboutDialog.h"
 #include "ui/MessageDialog.h"
@@ -205,6 +206,24 @@ void CWavelark::RunTrayCommand(int command)
 
 void CWavelark::OpenRadioWindowModal()
 {
-    // The visible radio window is not part of the program yet.
-    qCInfo(lcRadio) << "the radio window is not available in this version";
+    if (m_playback->IsShutDown())
+        return;
+    QSize screen = m_screen;
+    if (screen.isEmpty()) {
+        if (const QScreen* primary = QGuiApplication::primaryScreen())
+            screen = primary->geometry().size();
+    }
+    const StationContext context{
+        m_catalogue, m_skin, m_server, *m_playback, screen, m_versionText.toFloat(), m_versionText};
+    // Built anew for every opening and destroyed when the modal loop returns; the QPointer
+    // forgets it even if something else destroys it first.
+    CStation station(context);
+    m_openRadioWindow = &station;
+    connect(
+        &station, &CStation::ExitRequested, this, [this] { RunTrayCommand(kCommandExit); },
+        Qt::QueuedConnection);
+    station.OnInitDialog();
+    m_randomPickedAtStart = 1;
+    station.exec();
+    m_openRadioWindow = nullptr;
 }

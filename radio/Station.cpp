@@ -1,0 +1,429 @@
+#include "radio/Station.h"
+
+#include "app/AnsiText.h"
+#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelTree.h"
+#include "directory/LocalFiles.h"
+#include "directory/UpdateNotice.h"
+#include "hosted/web/Explorer.h"
+#include "radio/RadioPlayback.h"
+#include "radio/SettingsFile.h"
+#include "radio/StationIds.h"
+#include "radio/StationLayout.h"
+#include "ui/AboutDialog.h"
+#include "ui/BodyDrag.h"
+#include "ui/CheckButton.h"
+#include "ui/ColorStatic.h"
+#include "ui/CoolSlider.h"
+#include "ui/GroupBox.h"
+#include "ui/RadioButton.h"
+#include "ui/Skin.h"
+#include "ui/SkinCursors.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcStation, "wavelark.station")
+
+namespace {
+
+constexpr DialogRect kTemplate = {0, 0, 230, 434};
+constexpr int kBorder = 1;
+// The tree's place is given in pixels at 96 DPI, not in dialog units.
+constexpr QRect kTreeRect(30, 85, 285, 102);
+
+// Push buttons whose pushed look a mouse move over the window's body takes back.
+constexpr int kUnpushedOnMove[] = {kIdShopping, kIdContact,  kIdWebsite,      kIdHelp,
+                                   kIdHide,     kIdDownload, kIdRandomChannel};
+
+CColorStatic* AddStatic(QWidget* client, int id, const QByteArray& text, const DialogRect& rect,
+                        qreal scale)
+{
+    auto* label = new CColorStatic(client);
+    label->SetText(text);
+    PlaceControl(label, id, rect, scale);
+    return label;
+}
+
+CGroupBox* AddGroupBox(QWidget* client, int id, const QByteArray& caption, const DialogRect& rect,
+                       qreal scale)
+{
+    auto* frame = new CGroupBox(caption, client);
+    PlaceControl(frame, id, rect, scale);
+    frame->lower();
+    return frame;
+}
+
+// A drop-down list at its template place. The template's height includes the opened list;
+// the closed box takes the height the style gives it.
+QComboBox* AddDropDown(QWidget* client, int id, const DialogRect& rect, qreal scale)
+{
+    auto* combo = new QComboBox(client);
+    PlaceControl(combo, id, rect, scale);
+    combo->resize(combo->width(), combo->sizeHint().height());
+    return combo;
+}
+
+} // namespace
+
+CStation::CStation(const StationContext& context, QWidget* parent)
+    : SkinnedDialog(context.skin, kTemplate, parent), m_context(context)
+{
+    CreateControls();
+    // Dragged by its body, with the hand over everything clickable.
+    auto* drag = new BodyDrag(this);
+    QList<QAbstractButton*> unpushed;
+    for (const int id : kUnpushedOnMove)
+        unpushed << qobject_cast<QAbstractButton*>(FindControl(this, id));
+    drag->SetUnpushedOnMove(unpushed);
+    ApplyHandCursors(this, HandCursorRule::ButtonsAndSliders);
+}
+
+CStation::~CStation() = default;
+
+void CStation::CreateControls()
+{
+    QWidget* client = Client();
+    const qreal scale = Scale();
+
+    // Frames first, so the controls inside them lie above.
+    AddGroupBox(client, kIdSelectionFrame, "Selection", {7, 13, 216, 106}, scale);
+    AddGroupBox(client, kIdChannelSelectionFrame, "Channel Selection", {7, 120, 216, 34}, scale);
+    AddGroupBox(client, kIdControlsFrame, "Controls", {7, 156, 216, 46}, scale);
+    AddGroupBox(client, kIdButtonFrame, QByteArray(), {7, 205, 216, 225}, scale);
+
+    m_title = AddStatic(client, kIdTitle, "Wavelark Plus", {7, 3, 216, 8}, scale);
+    AddStatic(client, kIdCountryLabel, "Select country", {14, 25, 60, 11}, scale);
+    m_countryList = AddDropDown(client, kIdCountryList, {95, 23, 113, 91}, scale);
+    connect(m_countryList, &QComboBox::activated, this,
+            [this](int index) { FillChannelTree(index); });
+    AddStatic(client, kIdChannelLabel, "Select Channel", {14, 39, 60, 11}, scale);
+
+    m_randomEveryStart = new CRadioButton(QStringLiteral("Random Selection every start"), client);
+    PlaceControl(m_randomEveryStart, kIdRandomEveryStart, {71, 128, 140, 10}, scale);
+    m_keepSelected = new CRadioButton(QStringLiteral("Keep selected Channel"), client);
+    PlaceControl(m_keepSelected, kIdKeepSelected, {71, 139, 139, 12}, scale);
+    CRadioButton::SetGroup({m_randomEveryStart, m_keepSelected});
+
+    AddStatic(client, kIdVolumeLabel, "Volume", {27, 163, 78, 8}, scale);
+    m_volume = new CCoolSlider(m_context.skin, client);
+    PlaceControl(m_volume, kIdVolumeSlider, {18, 173, 94, 25}, scale);
+    connect(m_volume, &QAbstractSlider::valueChanged, this, &CStation::OnVolumeMoved);
+
+    m_muteBox = new CCheckButton(QStringLiteral("Mute"), client);
+    PlaceControl(m_muteBox, kIdMuteBox, {151, 180, 40, 10}, scale);
+
+    const struct
+    {
+        int id;
+        const char* text;
+        DialogRect rect;
+    } buttons[] = {
+        {kIdShopping, "Shopping...", {48, 210, 135, 15}},
+        {kIdRandomChannel, "Random Channel", {48, 226, 135, 15}},
+        {kIdContact, "Contact us", {48, 241, 135, 15}},
+        {kIdWebsite, "Website", {48, 257, 135, 15}},
+        {kIdHelp, "Help", {48, 273, 135, 15}},
+        {kIdAbout, "About us", {48, 289, 135, 15}},
+        {kIdUpgrade, "Upgrade...", {48, 345, 135, 15}},
+        {kIdWatchTv, "Watch TV", {48, 361, 135, 15}},
+        {kIdDownload, "Download latest version", {48, 377, 135, 15}},
+        {kIdHide, "Hide", {48, 393, 135, 15}},
+        {kIdExit, "Exit", {48, 409, 135, 15}},
+    };
+    for (const auto& b : buttons) {
+        QPushButton* button = AddButton(b.id, QString::fromLatin1(b.text), b.rect);
+        button->setAutoDefault(false);
+        const int id = b.id;
+        switch (id) {
+        case kIdRandomChannel:
+            connect(button, &QPushButton::clicked, this, [this] {
+                PlayRandomHere();
+                ShowPlayingChannel();
+            });
+            break;
+        case kIdAbout:
+            connect(button, &QPushButton::clicked, this, &CStation::ShowAbout);
+            break;
+        case kIdHide:
+            m_hideButton = button;
+            connect(button, &QPushButton::clicked, this, &CStation::OnHide);
+            break;
+        case kIdExit:
+            connect(button, &QPushButton::clicked, this, &CStation::OnExit);
+            break;
+        default:
+            if (id == kIdDownload)
+                m_downloadButton = button;
+            connect(button, &QPushButton::clicked, this, [this, id] { OnPageButton(id); });
+            break;
+        }
+    }
+
+    auto* logo = new QLabel(client);
+    logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
+    logo->setScaledContents(true);
+    PlaceControl(logo, kIdLogo, {48, 311, 135, 29}, scale);
+
+    // Kept only so that the settings file round-trips; never shown.
+    m_nonStop = new CCheckButton(QStringLiteral("Non-stop"), client);
+    SetControlId(m_nonStop, kIdNonStop);
+    m_nonStop->hide();
+    for (const auto& [id, text] :
+         {std::pair{kIdPlaytimeFrame, "Playtime"}, std::pair{kIdStartTimeLabel, "Start time"},
+          std::pair{kIdHoursLabel, "Number of hours"}}) {
+        auto* hidden = new CColorStatic(client);
+        hidden->SetText(text);
+        SetControlId(hidden, id);
+        hidden->hide();
+    }
+    m_startHourList = new QComboBox(client);
+    SetControlId(m_startHourList, kIdStartHourList);
+    m_startHourList->hide();
+    m_hourCountList = new QComboBox(client);
+    SetControlId(m_hourCountList, kIdHourCountList);
+    m_hourCountList->hide();
+    m_sizingStrip = new QWidget(client);
+    PlaceControl(m_sizingStrip, kIdSizingStrip, {223, 15, 8, 415}, scale);
+    m_sizingStrip->hide();
+}
+
+void CStation::OnInitDialog()
+{
+    m_savedClientRect = SavedClientRectFrom(Client()->rect());
+    ResizeWindow(m_savedClientRect.size());
+    CentreOnScreen();
+
+    CheckForNewVersion();
+
+    m_volume->AttachToWindow(Client());
+    m_volume->setRange(0, 100);
+    m_volume->setPageStep(10);
+    {
+        const QSignalBlocker quiet(m_volume);
+        m_volume->setValue(50);
+    }
+
+    m_startHourList->addItems(StartHourItems());
+    m_hourCountList->addItems(HourCountItems());
+
+    // The Mute box drives the player: muted exactly while it is ticked. It opens showing what
+    // the player does, so the first click always does what the tick promises.
+    if (m_context.playback.IsMuted() == 1)
+        m_muteBox->Toggle();
+    connect(m_muteBox, &CCheckButton::Toggled, this,
+            [this](int checked) { m_context.playback.SetMuted(checked == 1); });
+
+    LoadSettingsWindow();
+
+    m_tree = new CMediaView(m_context.catalogue, Client());
+    SetControlId(m_tree, kIdChannelTree);
+    const auto px = [this](int value) { return static_cast<int>(std::lround(value * Scale())); };
+    m_tree->setGeometry(px(kTreeRect.x()), px(kTreeRect.y()), px(kTreeRect.width()),
+                        px(kTreeRect.height()));
+    m_tree->SetupImages();
+    connect(m_tree, &CMediaView::StartChannelRequested, this,
+            [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
+
+    FillCountryList();
+    FillChannelTree(0);
+    ShowPlayingChannel();
+}
+
+int CStation::FillCountryList()
+{
+    m_countryList->clear();
+    std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
+    std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
+    for (const QByteArray& country : countries)
+        m_countryList->addItem(DecodeAnsi(country), country);
+    m_countryList->setCurrentIndex(countries.empty() ? -1 : 0);
+    return static_cast<int>(countries.size());
+}
+
+int CStation::FillChannelTree(int countryIndex)
+{
+    QByteArray country;
+    if (m_countryList->count() > 0)
+        country = m_countryList->itemData(countryIndex).toByteArray();
+    m_tree->clear();
+    QTreeWidgetItem* root = m_tree->AddRoot();
+    const ChannelList& list = m_context.catalogue.RadioChannelList;
+    const std::vector<int> channels = ChannelsOfCountry(list, country);
+    for (const int index : channels)
+        m_tree->AddChannel(root, list.records[static_cast<size_t>(index)].name);
+    return static_cast<int>(channels.size());
+}
+
+void CStation::PlayRandomHere()
+{
+    m_context.playback.PlayRandomHere();
+}
+
+void CStation::ShowPlayingChannel()
+{
+    const QByteArray& selected = m_context.catalogue.SelectedChannelName;
+    const ChannelList& list = m_context.catalogue.RadioChannelList;
+    const int record = FindChannelByName(list, selected);
+    if (record < 0)
+        return;
+    const QByteArray& category = list.records[static_cast<size_t>(record)].category;
+    int item = m_countryList->findData(category);
+    if (item < 0)
+        item = m_countryList->count();
+    else
+        m_countryList->setCurrentIndex(item);
+    FillChannelTree(item);
+
+    // Every visible item after the root that carries the name is shown selected.
+    QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
+    if (!root)
+        return;
+    for (int i = 0; i < root->childCount(); ++i) {
+        QTreeWidgetItem* channel = root->child(i);
+        if (CMediaView::ItemName(channel) == selected) {
+            m_tree->MarkSelected(channel);
+            m_tree->scrollToItem(channel);
+        }
+    }
+}
+
+void CStation::LoadSettingsWindow()
+{
+    m_loadingSettings = true;
+    const SettingsValues settings = ReadSettings();
+    if (settings.keepSelected >= 1)
+        m_keepSelected->Select();
+    else
+        m_randomEveryStart->Select();
+    if (settings.nonStop >= 1)
+        m_nonStop->Toggle();
+    m_startHourList->setCurrentIndex(settings.startHour);
+    m_hourCountList->setCurrentIndex(settings.hours);
+    m_volume->setValue(settings.volume);
+    m_context.playback.SetVolume(settings.volume);
+    m_loadingSettings = false;
+}
+
+void CStation::SaveSettingsWindow()
+{
+    SettingsValues values;
+    values.keepSelected = m_keepSelected->IsSelected() ? 1 : 0;
+    values.nonStop = m_nonStop->IsChecked() ? 1 : 0;
+    values.startHour = m_startHourList->currentIndex();
+    values.hours = m_hourCountList->currentIndex();
+    values.volume = m_volume->value();
+    WriteSettings(TextsFromSettings(values));
+}
+
+void CStation::CheckForNewVersion()
+{
+    const float newest = FetchNewestVersion(m_context.server, m_context.programVersion);
+    if (const auto caption = DownloadButtonCaption(m_context.programVersion, newest)) {
+        m_downloadButton->setText(*caption);
+        m_downloadButton->show();
+    } else {
+        m_downloadButton->hide();
+    }
+}
+
+void CStation::OnVolumeMoved(int position)
+{
+    if (m_loadingSettings)
+        return;
+    m_context.playback.SetVolume(position);
+    if (m_muteBox->IsChecked()) {
+        // Moving the volume means the user wants to hear it: the tick goes, and so does the
+        // player's mute, so that box and player never disagree.
+        m_muteBox->Clear();
+        m_muteBox->update();
+        m_context.playback.SetMuted(false);
+    }
+}
+
+void CStation::OnPageButton(int buttonId)
+{
+    ShowWebPage(WebPageAddress(m_context.server, buttonId));
+    m_browserShown = 1;
+    m_hideButton->setText(QStringLiteral("Close Browser"));
+}
+
+void CStation::ShowWebPage(const QByteArray& address)
+{
+    const QRect widened = WidenedWindowRect(m_savedClientRect, m_context.screen);
+    ResizeWindow(widened.size());
+    move(widened.topLeft());
+
+    if (!m_browser) {
+        const QRect page =
+            WebPageRect(m_savedClientRect, m_sizingStrip->geometry(), m_context.screen);
+        auto browser = std::make_unique<CExplorer>();
+        if (browser->Create(page, Client(), kIdWebBrowser))
+            m_browser = browser.release();
+        else
+            qCWarning(lcStation) << "the web view cannot be created; no page is shown";
+    }
+    if (m_browser && m_browser->Exists()) {
+        CentreTitle();
+        m_browser->Navigate(DecodeAnsi(address));
+        m_browser->show();
+        m_browser->setEnabled(true);
+        setFocus();
+        update();
+    }
+}
+
+void CStation::CentreTitle()
+{
+    m_title->move((Client()->width() - m_title->width()) / 2, 5);
+}
+
+void CStation::OnHide()
+{
+    if (m_browserShown == 1) {
+        m_hideButton->setText(QStringLiteral("Hide"));
+        m_browserShown = 0;
+        ResizeWindow(m_savedClientRect.size());
+        move(m_savedClientRect.topLeft());
+        CentreTitle();
+        setFocus();
+        CentreOnScreen();
+        update();
+        return;
+    }
+    SaveSettingsWindow();
+    if (m_randomEveryStart->IsSelected()) {
+        // The next start picks a channel at random. What plays now stays the selected
+        // channel, so that Stop/Resume from the tray resumes it rather than the list's first.
+        SaveLastChannelWithLineEnd(m_context.catalogue, QByteArrayLiteral("random"));
+    }
+    accept();
+}
+
+void CStation::OnExit()
+{
+    done(1);
+    Q_EMIT ExitRequested();
+}
+
+void CStation::ShowAbout()
+{
+    CRadioAbout about(m_context.skin, m_context.versionText, this);
+    about.exec();
+}
+
+void CStation::ResizeWindow(const QSize& size)
+{
+    setFixedSize(size);
+    Client()->setGeometry(kBorder, kBorder, size.width() - 2 * kBorder,
+                          size.height() - 2 * kBorder);
+}
+
+void CStation::CentreOnScreen()
+{
+    move((m_context.screen.width() - width()) / 2, (m_context.screen.height() - height()) / 2);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "ui/SkinnedDialog.h"
+
+#include <QByteArray>
+#include <QRect>
+#include <QSize>
+#include <array>
+
+class CCheckButton;
+class CColorStatic;
+class CCoolSlider;
+class CExplorer;
+class CMediaView;
+class CRadioButton;
+class ContentServer;
+class QComboBox;
+class QPushButton;
+class RadioPlayback;
+class Skin;
+struct Catalogue;
+
+// What the radio window works with: the process-wide values it reads and the playback it
+// drives. All of it outlives the window.
+struct StationContext
+{
+    Catalogue& catalogue;
+    const Skin& skin;
+    const ContentServer& server;
+    RadioPlayback& playback;
+    QSize screen;         // the primary screen's size, read once at start-up
+    float programVersion; // compared with the version file's
+    QByteArray versionText;
+};
+
+// The visible radio window: country list, channel tree, volume and mute, the start-up choice,
+// the vendor's pages, "Random Channel", "Hide" and "Exit". Opened modally from the tray, built
+// anew for every opening and destroyed when it closes; playback lives on in RadioPlayback.
+class CStation : public SkinnedDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CStation(const StationContext& context, QWidget* parent = nullptr);
+    ~CStation() override;
+
+    // Sizes and centres the window, asks for the newest version, loads the settings, builds
+    // the tree and the lists and shows the playing channel. Call before exec().
+    void OnInitDialog();
+
+    int FillCountryList();
+    int FillChannelTree(int countryIndex);
+    void PlayRandomHere();
+    void ShowPlayingChannel();
+    void ShowWebPage(const QByteArray& address);
+    void CentreTitle();
+
+    void LoadSettingsWindow();
+    void SaveSettingsWindow();
+    void CheckForNewVersion();
+
+    // "Hide" (or "Close Browser" while a page is shown) and "Exit".
+    void OnHide();
+    void OnExit();
+
+    const QRect& SavedClientRect() const { return m_savedClientRect; }
+    int BrowserShown() const { return m_browserShown; }
+    CMediaView* ChannelTree() const { return m_tree; }
+    CExplorer* WebBrowser() const { return m_browser; }
+
+Q_SIGNALS:
+    // The user chose "Exit": the program ends after the window has closed.
+    void ExitRequested();
+
+private:
+    void CreateControls();
+    void OnVolumeMoved(int position);
+    void OnPageButton(int buttonId);
+    void ShowAbout();
+    // Gives the window this outer size; the client area lies inside the border.
+    void ResizeWindow(const QSize& size);
+    void CentreOnScreen();
+
+    StationContext m_context;
+    QRect m_savedClientRect;
+    int m_browserShown = 0;
+    bool m_loadingSettings = false;
+
+    CColorStatic* m_title = nullptr;
+    QComboBox* m_countryList = nullptr;
+    CRadioButton* m_randomEveryStart = nullptr;
+    CRadioButton* m_keepSelected = nullptr;
+    CCoolSlider* m_volume = nullptr;
+    CCheckButton* m_muteBox = nullptr;
+    CCheckButton* m_nonStop = nullptr;
+    QComboBox* m_startHourList = nullptr;
+    QComboBox* m_hourCountList = nullptr;
+    QWidget* m_sizingStrip = nullptr;
+    QPushButton* m_hideButton = nullptr;
+    QPushButton* m_downloadButton = nullptr;
+    CMediaView* m_tree = nullptr;
+    CExplorer* m_browser = nullptr;
+};

@@ -1,0 +1,362 @@
+#include "directory/ChannelTree.h"
+#include "hosted/MediaPlayer.h"
+#include "radio/RadioFixture.h"
+#include "radio/Station.h"
+#include "radio/StationIds.h"
+#include "radio/TrayIcon.h"
+#include "support/Wait.h"
+#include "ui/CheckButton.h"
+#include "ui/CoolSlider.h"
+#include "ui/RadioButton.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Alpha and Beta in Germany, Gamma (not offered) and Delta in France, Epsilon (not offered)
+// alone in Italy.
+const QByteArray kStationCatalogue = "5\r\n"
+                                     "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
+                                     "Germany\r\nThe second\r\n12\r\nBeta\r\n"
+                                     "France\r\nNot offered\r\n13\r\nGamma\r\n"
+                                     "France\r\nThe last\r\n14\r\nDelta\r\n"
+                                     "Italy\r\nNothing here\r\n15\r\nEpsilon\r\n";
+
+class StationTest : public RadioTest
+{
+protected:
+    StationTest() : RadioTest(kStationCatalogue, "11010") {}
+
+    void TearDown() override
+    {
+        m_station.reset();
+        RadioTest::TearDown();
+    }
+
+    CStation& Open()
+    {
+        m_station.reset();
+        const StationContext context{m_catalogue,
+                                     m_skin,
+                                     *m_server,
+                                     m_window->Playback(),
+                                     QSize(1280, 1024),
+                                     3.0f,
+                                     QByteArrayLiteral("3.0")};
+        m_station = std::make_unique<CStation>(context);
+        m_station->OnInitDialog();
+        m_station->show();
+        m_station->activateWindow();
+        QApplication::setActiveWindow(m_station.get());
+        return *m_station;
+    }
+
+    template <typename T> T* Control(int id)
+    {
+        return qobject_cast<T*>(FindControl(m_station.get(), id));
+    }
+    QPushButton* Button(int id) { return Control<QPushButton>(id); }
+    QStringList Countries()
+    {
+        QStringList items;
+        auto* list = Control<QComboBox>(kIdCountryList);
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        return items;
+    }
+    QStringList TreeChannels()
+    {
+        QStringList names;
+        QTreeWidgetItem* root = m_station->ChannelTree()->topLevelItem(0);
+        for (int i = 0; root && i < root->childCount(); ++i)
+            names << root->child(i)->text(0);
+        return names;
+    }
+    void ClickChannel(const QString& name)
+    {
+        CMediaView* tree = m_station->ChannelTree();
+        const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        const QRect place = tree->visualItemRect(found.front());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, place.center());
+    }
+    QByteArray File(const char* name) { return m_folder.Read(QString::fromLatin1(name)); }
+
+    // Opens the window as the tray's "Open" does, lets `act` work in it while its modal loop
+    // runs, and returns when the window has closed (a guard closes it after 5 s).
+    void OpenFromTheTray(const std::function<void(CStation&)>& act)
+    {
+        QTimer::singleShot(200, [act] {
+            if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
+                act(*station);
+        });
+        QTimer::singleShot(5000, [] {
+            if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
+                station->reject();
+        });
+        m_window->RunTrayCommand(CWavelark::kCommandOpen);
+    }
+
+    std::unique_ptr<CStation> m_station;
+};
+
+} // namespace
+
+TEST_F(StationTest, CountriesAndTreeShowOnlyOfferedChannels)
+{
+    Start();
+    CStation& station = Open();
+    // France is offered only through its second record, Italy not at all; sorted.
+    EXPECT_EQ(Countries(), (QStringList{QStringLiteral("France"), QStringLiteral("Germany")}));
+    EXPECT_EQ(station.ChannelTree()->topLevelItem(0)->text(0), QStringLiteral("Radio Channels"));
+    EXPECT_EQ(TreeChannels(), QStringList{QStringLiteral("Delta")});
+
+    // Choosing a country fills the tree with its offered channels, in catalogue order.
+    auto* list = Control<QComboBox>(kIdCountryList);
+    list->setCurrentIndex(1);
+    Q_EMIT list->activated(1);
+    EXPECT_EQ(TreeChannels(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    EXPECT_EQ(station.FillChannelTree(5), 0);
+    EXPECT_EQ(m_station->ChannelTree()->topLevelItemCount(), 1);
+}
+
+TEST_F(StationTest, AClickInTheTreePlaysTheChannelAndRemembersIt)
+{
+    Start();
+    Open();
+    auto* list = Control<QComboBox>(kIdCountryList);
+    Q_EMIT list->activated(list->findText(QStringLiteral("Germany")));
+    QSignalSpy firstAudio(m_window->Player(), &MediaPlayer::FirstAudio);
+    ClickChannel(QStringLiteral("Beta"));
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_GE(m_content.Requests(StreamFile(2)), 1);
+    EXPECT_EQ(File("channel.dat"), "package0\nBeta");
+    EXPECT_EQ(File("tv.dat"), "Beta");
+    EXPECT_TRUE(firstAudio.wait(5000));
+}
+
+TEST_F(StationTest, ATreeChannelThatCannotBeFetchedStopsAndIsNotWrittenToTv)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nDelta");
+    Start();
+    ASSERT_EQ(m_window->Playback().IsPlaying(), 1);
+    AnswerMessages();
+    Open();
+    auto* list = Control<QComboBox>(kIdCountryList);
+    Q_EMIT list->activated(list->findText(QStringLiteral("Germany")));
+    m_content.SetStreamFilesDown(true);
+    ClickChannel(QStringLiteral("Alpha"));
+    EXPECT_GE(m_messages.size(), 1u);
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("tv.dat")));
+    // Still saved as the last channel, as any tree choice is.
+    EXPECT_EQ(File("channel.dat"), "package0\nAlpha");
+
+    m_content.SetStreamFilesDown(false);
+    m_window->StopOrResume();
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+}
+
+TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    m_folder.Write(QStringLiteral("setting.dat"), "0\n0\n5\n7\n150");
+    Start();
+    CStation& station = Open();
+    EXPECT_EQ(Control<QComboBox>(kIdCountryList)->currentText(), QStringLiteral("Germany"));
+    const auto selected = station.ChannelTree()->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front()->text(0), QStringLiteral("Beta"));
+    // Showing the playing channel starts nothing.
+    EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
+
+    EXPECT_TRUE(Control<CRadioButton>(kIdRandomEveryStart)->IsSelected());
+    EXPECT_FALSE(Control<CRadioButton>(kIdKeepSelected)->IsSelected());
+    EXPECT_FALSE(Control<CCheckButton>(kIdNonStop)->IsChecked());
+    EXPECT_EQ(Control<QComboBox>(kIdStartHourList)->currentIndex(), 5);
+    EXPECT_EQ(Control<QComboBox>(kIdHourCountList)->currentIndex(), 7);
+    // The slider stops at 100; the player is handed what the file says.
+    EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 100);
+    EXPECT_EQ(m_window->Playback().Volume(), 150);
+    EXPECT_EQ(m_window->Player()->Volume(), 100);
+}
+
+TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
+{
+    const struct
+    {
+        const char* label;
+        int option;
+        const char* settings;
+        const char* channel;
+    } cases[] = {
+        {"keep", kIdKeepSelected, "1\n1\n0\n0\n30", "package0\nBeta"},
+        {"random", kIdRandomEveryStart, "0\n1\n0\n0\n30", "package0\nrandom\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+        m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n50");
+        m_catalogue = Catalogue();
+        Start();
+        Open();
+        QTest::mouseClick(Control<QWidget>(c.option), Qt::LeftButton);
+        Control<CCoolSlider>(kIdVolumeSlider)->setValue(30);
+        EXPECT_EQ(m_window->Player()->Volume(), 30);
+        QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
+        EXPECT_FALSE(m_station->isVisible());
+        EXPECT_EQ(m_station->result(), QDialog::Accepted);
+        EXPECT_EQ(File("setting.dat"), c.settings);
+        EXPECT_EQ(File("channel.dat"), c.channel);
+        // Playback goes on, and Stop/Resume still acts on the channel that plays.
+        EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+        EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+        m_station.reset();
+        m_window.reset();
+    }
+}
+
+TEST_F(StationTest, ExitDoesNotStoreTheVolumeAndEndsTheProgram)
+{
+    Start();
+    QSignalSpy quit(m_window.get(), &CWavelark::QuitRequested);
+    OpenFromTheTray([](CStation& station) {
+        auto* slider = qobject_cast<QSlider*>(FindControl(&station, kIdVolumeSlider));
+        slider->setValue(80);
+        QTest::mouseClick(qobject_cast<QPushButton*>(FindControl(&station, kIdExit)),
+                          Qt::LeftButton);
+    });
+    EXPECT_EQ(m_window->Player()->Volume(), 80);
+    EXPECT_TRUE(WaitUntil([&] { return quit.count() == 1; }, 2000));
+    EXPECT_FALSE(m_window->Tray()->Icon().isVisible());
+    EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
+}
+
+TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    Start();
+    Open();
+    auto* mute = Control<CCheckButton>(kIdMuteBox);
+    QTest::mouseClick(mute, Qt::LeftButton);
+    EXPECT_TRUE(mute->IsChecked());
+    EXPECT_EQ(m_window->Playback().IsMuted(), 1);
+    EXPECT_TRUE(m_window->Player()->Muted());
+
+    // Moving the volume while muted clears the tick and lets the sound through again.
+    auto* slider = Control<CCoolSlider>(kIdVolumeSlider);
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_EQ(slider->value(), 60);
+    EXPECT_EQ(m_window->Player()->Volume(), 60);
+    EXPECT_FALSE(mute->IsChecked());
+    EXPECT_EQ(m_window->Playback().IsMuted(), 0);
+    EXPECT_FALSE(m_window->Player()->Muted());
+
+    // A window opened while the player is muted shows the tick.
+    m_window->ToggleMute();
+    Open();
+    EXPECT_TRUE(Control<CCheckButton>(kIdMuteBox)->IsChecked());
+    QTest::mouseClick(Control<CCheckButton>(kIdMuteBox), Qt::LeftButton);
+    EXPECT_FALSE(m_window->Player()->Muted());
+}
+
+TEST_F(StationTest, RandomChannelButtonPlaysSavesAndShowsTheChannel)
+{
+    // Second 0: ((0 ^ 3) + 1234) % 5 = 2, Gamma, not offered; second 1: ((1 ^ 3) + 1234) % 5
+    // = 1, Beta.
+    Start([] { return ClockReading{0, 0}; });
+    CStation& station = Open();
+    QTest::mouseClick(Button(kIdRandomChannel), Qt::LeftButton);
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(File("channel.dat"), "package0\nBeta\n");
+    EXPECT_EQ(Control<QComboBox>(kIdCountryList)->currentText(), QStringLiteral("Germany"));
+    const auto selected = station.ChannelTree()->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front()->text(0), QStringLiteral("Beta"));
+}
+
+TEST_F(StationTest, TheDownloadButtonFollowsTheVersionFile)
+{
+    const struct
+    {
+        const char* file;
+        const char* caption; // nullptr: hidden
+    } cases[] = {
+        {"3.10\r\n", "Download version 3.10 now..."},
+        {"3.0\r\n", nullptr},
+        {"3.25\n", "Download version 3.20 now..."},
+        {"3.25 newest\r\n", "Download version 3.20 now..."},
+        {"3.25", "Download version 3.20 now..."},
+        {"", nullptr},
+        {"not a number\r\n", nullptr},
+    };
+    Start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        m_content.SetVersionFile(c.file);
+        Open();
+        QPushButton* download = Button(kIdDownload);
+        EXPECT_EQ(!download->isHidden(), c.caption != nullptr);
+        if (c.caption) {
+            EXPECT_EQ(download->text(), QString::fromLatin1(c.caption));
+        }
+    }
+}
+
+TEST_F(StationTest, AnUnreachableVersionFileHidesTheButtonWithoutAMessage)
+{
+    Start();
+    AnswerMessages();
+    m_server = std::make_unique<ContentServer>(QByteArray("http://127.0.0.1:9/"), "3.0");
+    Open();
+    EXPECT_TRUE(Button(kIdDownload)->isHidden());
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
+{
+    Start();
+    CStation& station = Open();
+    // 230 x 434 dialog units are 345 x 705 pixels, rounded up to even numbers.
+    EXPECT_EQ(station.SavedClientRect(), QRect(0, 0, 346, 706));
+    EXPECT_EQ(station.size(), QSize(346, 706));
+    EXPECT_EQ(station.pos(), QPoint((1280 - 346) / 2, (1024 - 706) / 2));
+    EXPECT_EQ(station.ChannelTree()->geometry(), QRect(30, 85, 285, 102));
+    for (const int id : {kIdNonStop, kIdStartHourList, kIdHourCountList, kIdSizingStrip})
+        EXPECT_TRUE(FindControl(&station, id)->isHidden()) << id;
+
+    // WAVELARK_RENDER_DIR=folder keeps a picture of the window to look at.
+    const QString renderDir = qEnvironmentVariable("WAVELARK_RENDER_DIR");
+    if (!renderDir.isEmpty())
+        station.grab().save(renderDir + QStringLiteral("/radio-window.png"));
+}
+
+TEST_F(StationTest, OpenFromTheTrayRunsTheWindowUntilHide)
+{
+    Start();
+    QPointer<QWidget> seen;
+    bool wasOpen = false;
+    OpenFromTheTray([&](CStation& station) {
+        seen = m_window->OpenRadioWindow();
+        wasOpen = seen == &station && station.isVisible();
+        // Another "Open" or a tray click while the window is open opens nothing more.
+        m_window->RunTrayCommand(CWavelark::kCommandOpen);
+        m_window->OnTrayDoubleClicked();
+        QTest::mouseClick(qobject_cast<QPushButton*>(FindControl(&station, kIdHide)),
+                          Qt::LeftButton);
+    });
+    EXPECT_TRUE(wasOpen);
+    EXPECT_EQ(m_window->OpenRadioWindow(), nullptr);
+    // The window was destroyed when it closed.
+    EXPECT_TRUE(seen.isNull());
+    EXPECT_EQ(m_window->RandomPickedAtStart(), 1);
+    EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
+}
