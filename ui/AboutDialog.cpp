@@ -57,3 +57,8 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
     body->SetUnpushedOnMove({close});
     ApplyHandCursors(this, HandCursorRule::ButtonsOnly);
 }
+
+void CRadioAbout::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+}

@@ -18,4 +18,9 @@ public:
     // `versionText` ("3.0") goes into the last text line.
     explicit CRadioAbout(const Skin& skin, const QByteArray& versionText = QByteArray(),
                          QWidget* parent = nullptr);
+
+protected:
+    // Skips the dialog's own centring, so the window asks for no position and the window
+    // manager places it.
+    void showEvent(QShowEvent* event) override;
 };

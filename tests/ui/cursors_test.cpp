@@ -110,8 +110,8 @@ struct DraggedWindow
 // A mouse move with no button held, as the window system delivers it to `widget`.
 void HoverOver(QWidget* widget, QPoint pos)
 {
-    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 

@@ -1,15 +1,18 @@
 #include "ui/AboutDialog.h"
 #include "ui/ColorStatic.h"
+#include "ui/DialogUnits.h"
 #include "ui/KeyFilter.h"
 #include "ui/MessageDialog.h"
 #include "ui/MessageText.h"
 #include "ui/Skin.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -174,7 +177,77 @@ TEST(AboutDialog, ShowsTitleLogoAndCloses)
     EXPECT_FALSE(labels[0]->pixmap().isNull());
     auto* close = qobject_cast<QPushButton*>(FindControl(&about, CRadioAbout::kIdClose));
     ASSERT_NE(close, nullptr);
+    // Not centred: nothing moves it, so the window manager places it.
+    const QPoint unplaced = about.pos();
     about.show();
+    EXPECT_EQ(about.pos(), unplaced);
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
+}
+
+namespace {
+
+// Whether `text` (lines split at line feeds) fits a box of `size` in `metrics`.
+bool Fits(const QFontMetrics& metrics, const QString& text, QSize size, int padding)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int widest = 0;
+    for (const QString& line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest + padding <= size.width() &&
+           int(lines.size()) * metrics.height() <= size.height();
+}
+
+} // namespace
+
+// Also run with QT_FONT_DPI=144, with and without Qt's own high-DPI scaling (see
+// tests/CMakeLists.txt): geometry follows the screen's logical DPI and no text is clipped.
+TEST(DialogScale, FollowsThePrimaryScreenAndKeepsTextsInside)
+{
+    const qreal scale = QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0;
+    EXPECT_DOUBLE_EQ(DpiScale(nullptr), scale);
+    Skin skin;
+
+    CMessage message(skin);
+    message.m_strText = "We are unable to access Channel Information at this time";
+    message.OnInitDialog();
+    EXPECT_EQ(message.Client()->size(), DialogUnitsToPixels({0, 0, 357, 70}, scale).size());
+    CRadioAbout about(skin, "3.0");
+    EXPECT_EQ(about.Client()->size(), DialogUnitsToPixels({0, 0, 230, 171}, scale).size());
+
+    for (QDialog* dialog : {static_cast<QDialog*>(&message), static_cast<QDialog*>(&about)}) {
+        for (const QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            SCOPED_TRACE(button->text().toStdString());
+            EXPECT_TRUE(Fits(button->fontMetrics(), button->text(), button->size(), 8));
+        }
+        for (const CColorStatic* text : dialog->findChildren<CColorStatic*>()) {
+            SCOPED_TRACE(text->Text().constData());
+            EXPECT_TRUE(
+                Fits(text->fontMetrics(), QString::fromLatin1(text->Text()), text->size(), 0));
+        }
+    }
+
+    // The radio window's skinned controls at their template places, in a dialog's font.
+    SkinnedDialog window(skin, {0, 0, 230, 434});
+    const struct
+    {
+        const char* text;
+        DialogRect rect;
+        int padding; // the box and its gap before the text
+    } controls[] = {
+        {"Wavelark Plus", {7, 3, 216, 8}, 0},
+        {"Select country", {14, 25, 60, 11}, 0},
+        {"Select Channel", {14, 39, 60, 11}, 0},
+        {"Volume", {27, 163, 78, 8}, 0},
+        {"Random Selection every start", {71, 128, 140, 10}, 17},
+        {"Keep selected Channel", {71, 139, 139, 12}, 17},
+        {"Mute", {151, 180, 40, 10}, 17},
+        {"Download latest version", {48, 377, 135, 15}, 8},
+    };
+    const QFontMetrics metrics(window.font());
+    for (const auto& c : controls) {
+        SCOPED_TRACE(c.text);
+        EXPECT_TRUE(Fits(metrics, QString::fromLatin1(c.text),
+                         DialogUnitsToPixels(c.rect, scale).size(), c.padding));
+    }
 }
