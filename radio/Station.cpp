@@ -412,7 +412,8 @@ void CStation::OnExit()
 
 void CStation::ShowAbout()
 {
-    CRadioAbout about(m_context.skin, m_context.versionText, this);
+    // Parentless: it opens where the window system places it, not over this window.
+    CRadioAbout about(m_context.skin, m_context.versionText);
     about.exec();
 }
 
