@@ -7,8 +7,10 @@
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/Mpris.h"
 #include "radio/SettingsFile.h"
 #include "radio/TrayIcon.h"
+#include "radio/TrayToolTip.h"
 #include "ui/AboutDialog.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
@@ -39,6 +41,7 @@ bool CWavelark::OnInitDialog()
     hide();
     CreatePlayer();
     LoadSettingsMain();
+    StartDesktopIntegration();
 
     ResolvePackage(m_catalogue, m_server);
     m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
@@ -88,6 +91,20 @@ void CWavelark::InstallTrayIcon()
     connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked,
             Qt::QueuedConnection);
     m_tray->Install();
+}
+
+void CWavelark::StartDesktopIntegration()
+{
+    if (m_tray && !m_trayToolTip)
+        m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
+    if (m_mpris)
+        return;
+    // Raise opens the window as "Open" does, which also serves tray hosts that report no
+    // double click; Quit takes the Exit path.
+    m_mpris = new Mpris(
+        *m_playback,
+        {[this] { RunTrayCommand(kCommandOpen); }, [this] { RunTrayCommand(kCommandExit); }}, this);
+    m_mpris->Publish(QDBusConnection::sessionBus());
 }
 
 void CWavelark::AnimateTrayIcon()
