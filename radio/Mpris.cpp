@@ -41,8 +41,10 @@ bool Mpris::Publish(const QDBusConnection& bus)
     if (m_published)
         return true;
     if (!bus.isConnected()) {
-        qCInfo(lcMpris).noquote() << "no D-Bus session bus (" << bus.lastError().message()
-                                  << "): desktop media controls cannot reach Wavelark";
+        qCInfo(lcMpris).noquote()
+            << QStringLiteral("no D-Bus session bus (%1): desktop media controls cannot reach "
+                              "Wavelark")
+                   .arg(bus.lastError().message());
         return false;
     }
     const QString path = QString::fromLatin1(kObjectPath);

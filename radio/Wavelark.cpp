@@ -95,8 +95,11 @@ void CWavelark::InstallTrayIcon()
 
 void CWavelark::StartDesktopIntegration()
 {
-    if (m_tray && !m_trayToolTip)
+    if (m_tray && !m_trayToolTip) {
         m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
+        // Where the player reconnects by itself, its state reaches the tool tip through
+        // TrayToolTip::SetReconnecting (connected to RadioPlayback::ReconnectingChanged).
+    }
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no

@@ -46,6 +46,7 @@ chmod 700 "$tmp/runtime"
 env -u WAVELARK_HOME -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$tmp/runtime" \
   QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus" \
   WAVELARK_CONTENT_SERVER=http://127.0.0.1:9/ WAVELARK_AUDIO_SINK=fakesink \
+  ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
   "$command" >"$tmp/log" 2>&1 &
 program=$!
 
