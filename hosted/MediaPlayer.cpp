@@ -32,6 +32,11 @@ bool IsStreamScheme(const QString& scheme)
 bool InitialiseGStreamer()
 {
     static const bool initialised = [] {
+        // Shoutcast and Icecast titles are bytes in no declared encoding. GStreamer keeps valid
+        // UTF-8 and otherwise tries this variable's encodings before falling back to Latin-1;
+        // Windows-1252 is what the stations' playout software on Windows writes. A value set by
+        // the user wins.
+        g_setenv("GST_ICY_TAG_ENCODING", "WINDOWS-1252", FALSE);
         GError* rawError = nullptr;
         const bool ok = gst_init_check(nullptr, nullptr, &rawError);
         const GErrorPtr error(rawError);

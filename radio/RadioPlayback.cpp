@@ -4,6 +4,7 @@
 #include "directory/ChannelCatalogue.h"
 #include "directory/LocalFiles.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/NowPlaying.h"
 
 #include <QLoggingCategory>
 
@@ -21,7 +22,14 @@ RadioPlayback::~RadioPlayback() = default;
 bool RadioPlayback::CreatePlayer()
 {
     m_player = MediaPlayer::Create();
-    return m_player != nullptr;
+    if (!m_player)
+        return false;
+    connect(m_player.get(), &MediaPlayer::StreamTitleChanged, this, [this](const QString& title) {
+        // A title still in flight from a stream that was just stopped is stale.
+        if (m_isPlaying == 1)
+            SetStreamTitle(CleanStreamTitle(title));
+    });
+    return true;
 }
 
 const QByteArray& RadioPlayback::SelectedChannelName() const
@@ -156,6 +164,8 @@ void RadioPlayback::SetPlaying(int isPlaying)
     if (isPlaying == m_isPlaying)
         return;
     m_isPlaying = isPlaying;
+    if (isPlaying != 1)
+        SetStreamTitle(QString());
     Q_EMIT PlayingChanged(isPlaying);
 }
 
@@ -172,5 +182,15 @@ void RadioPlayback::SetSelectedChannelName(const QByteArray& name)
     if (name == m_catalogue.SelectedChannelName)
         return;
     m_catalogue.SelectedChannelName = name;
+    // The title belonged to the previous channel's stream.
+    SetStreamTitle(QString());
     Q_EMIT SelectedChannelChanged(name);
+}
+
+void RadioPlayback::SetStreamTitle(const QString& title)
+{
+    if (title == m_streamTitle)
+        return;
+    m_streamTitle = title;
+    Q_EMIT StreamTitleChanged(title);
 }

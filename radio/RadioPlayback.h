@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 #include <memory>
 
 struct Catalogue;
@@ -35,6 +36,9 @@ public:
     // above 100 is kept as given; the player clamps it).
     int Volume() const { return m_volume; }
     const QByteArray& SelectedChannelName() const;
+    // The current title the playing stream sent, cleaned for showing (see CleanStreamTitle);
+    // empty while stopped, after a channel change and until the new stream sends one.
+    const QString& StreamTitle() const { return m_streamTitle; }
 
     // The tray's and start-up's play: by name (the first record of that name, else the first
     // record) or at random from the clock. Does not write "channel.dat".
@@ -70,6 +74,8 @@ Q_SIGNALS:
     void SelectedChannelChanged(const QByteArray& name);
     // The volume the player accepted changed.
     void VolumeChanged(int level);
+    // StreamTitle changed.
+    void StreamTitleChanged(const QString& title);
 
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
@@ -83,6 +89,7 @@ private:
     void SetPlaying(int isPlaying);
     void SetMutedFlag(int isMuted);
     void SetSelectedChannelName(const QByteArray& name);
+    void SetStreamTitle(const QString& title);
 
     Catalogue& m_catalogue;
     const ContentServer& m_server;
@@ -92,5 +99,6 @@ private:
     int m_isPlaying = 0;
     int m_isMuted = 0;
     int m_volume = 0;
+    QString m_streamTitle;
     bool m_shutDown = false;
 };

@@ -7,9 +7,11 @@
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/Mpris.h"
 #include "radio/SettingsFile.h"
 #include "radio/Station.h"
 #include "radio/TrayIcon.h"
+#include "radio/TrayToolTip.h"
 #include "ui/AboutDialog.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
@@ -41,6 +43,7 @@ bool CWavelark::OnInitDialog()
     hide();
     CreatePlayer();
     LoadSettingsMain();
+    StartDesktopIntegration();
 
     ResolvePackage(m_catalogue, m_server);
     m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
@@ -90,6 +93,23 @@ void CWavelark::InstallTrayIcon()
     connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked,
             Qt::QueuedConnection);
     m_tray->Install();
+}
+
+void CWavelark::StartDesktopIntegration()
+{
+    if (m_tray && !m_trayToolTip) {
+        m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
+        // Where the player reconnects by itself, its state reaches the tool tip through
+        // TrayToolTip::SetReconnecting (connected to RadioPlayback::ReconnectingChanged).
+    }
+    if (m_mpris)
+        return;
+    // Raise opens the window as "Open" does, which also serves tray hosts that report no
+    // double click; Quit takes the Exit path.
+    m_mpris = new Mpris(
+        *m_playback,
+        {[this] { RunTrayCommand(kCommandOpen); }, [this] { RunTrayCommand(kCommandExit); }}, this);
+    m_mpris->Publish(QDBusConnection::sessionBus());
 }
 
 void CWavelark::AnimateTrayIcon()

@@ -13,8 +13,10 @@ struct Catalogue;
 struct InterfaceArchive;
 class ContentServer;
 class MediaPlayer;
+class Mpris;
 class Skin;
 class TrayIcon;
+class TrayToolTip;
 
 // The hidden main window: owns the player and the tray icon, starts the last channel (or a
 // random one) at start-up, and carries out what the tray menu asks for. It is never shown.
@@ -49,6 +51,8 @@ public:
     bool CreatePlayer();
     void LoadSettingsMain();
     void InstallTrayIcon();
+    // The tray tool tip that follows what plays, and the player on the desktop session bus.
+    void StartDesktopIntegration();
     void AnimateTrayIcon();
     QByteArray ReadStartChannel() const;
 
@@ -62,6 +66,8 @@ public:
     RadioPlayback& Playback() { return *m_playback; }
     MediaPlayer* Player() { return m_playback->Player(); }
     TrayIcon* Tray() { return m_tray; }
+    TrayToolTip* ToolTip() { return m_trayToolTip; }
+    Mpris* DesktopBus() { return m_mpris; }
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -91,6 +97,8 @@ private:
     QByteArray m_versionText;
     RadioPlayback* m_playback = nullptr;
     TrayIcon* m_tray = nullptr;
+    TrayToolTip* m_trayToolTip = nullptr;
+    Mpris* m_mpris = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     int m_randomPickedAtStart = 0; // 1 when start-up chose a random channel

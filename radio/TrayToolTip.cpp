@@ -1,0 +1,37 @@
+#include "radio/TrayToolTip.h"
+
+#include "app/AnsiText.h"
+#include "radio/RadioPlayback.h"
+#include "radio/TrayIcon.h"
+
+TrayToolTip::TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* parent)
+    : QObject(parent), m_playback(playback), m_tray(tray)
+{
+    connect(&m_playback, &RadioPlayback::PlayingChanged, this, &TrayToolTip::Refresh);
+    connect(&m_playback, &RadioPlayback::SelectedChannelChanged, this, &TrayToolTip::Refresh);
+    connect(&m_playback, &RadioPlayback::StreamTitleChanged, this, &TrayToolTip::Refresh);
+    Refresh();
+}
+
+void TrayToolTip::SetReconnecting(bool reconnecting)
+{
+    if (reconnecting == m_reconnecting)
+        return;
+    m_reconnecting = reconnecting;
+    Refresh();
+}
+
+void TrayToolTip::Refresh()
+{
+    NowPlaying state;
+    state.channelName = DecodeAnsi(m_playback.SelectedChannelName());
+    state.streamTitle = m_playback.StreamTitle();
+    state.playing = m_playback.IsPlaying() == 1;
+    state.reconnecting = m_reconnecting;
+    const QString text = TrayToolTipText(state);
+    // A status-notifier host is told of every new tool tip; tell it only of real changes.
+    if (text == m_text)
+        return;
+    m_text = text;
+    m_tray.Icon().setToolTip(text);
+}

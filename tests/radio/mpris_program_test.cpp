@@ -1,0 +1,308 @@
+// The real program on a private session bus (the one mpris_test.cpp starts for this test
+// program): a second instance never reaches the bus, a missing bus costs one log line and
+// nothing else, and the title an Icecast mount sends reaches the MPRIS metadata.
+
+#include "radio/Mpris.h"
+#include "support/LocalHttpServer.h"
+#include "support/TestStreams.h"
+#include "support/Wait.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+
+namespace {
+
+const QString kService = QString::fromLatin1(Mpris::kServiceName);
+
+QString BuildDir()
+{
+    return qEnvironmentVariable("WAVELARK_BUILD_DIR");
+}
+
+QDBusConnection Client()
+{
+    return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
+                                         QStringLiteral("program-test-client"));
+}
+
+// The process id owning `name` on the private bus, or 0.
+qint64 OwnerPid(const QString& name)
+{
+    const QDBusReply<uint> pid = Client().interface()->servicePid(name);
+    return pid.isValid() ? qint64(pid.value()) : 0;
+}
+
+// Every process id with a connection to the private bus.
+std::vector<qint64> ConnectedPids()
+{
+    std::vector<qint64> pids;
+    const QDBusReply<QStringList> names = Client().interface()->registeredServiceNames();
+    for (const QString& name : names.value()) {
+        if (name.startsWith(QLatin1Char(':')))
+            pids.push_back(OwnerPid(name));
+    }
+    return pids;
+}
+
+// The player's Metadata xesam:title as the desktop reads it, or an empty text.
+QString TitleOnTheBus()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, QString::fromLatin1(Mpris::kObjectPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QString::fromLatin1(Mpris::kPlayerInterface) << QStringLiteral("Metadata");
+    // Another process answers: a blocking call is fine here.
+    const QDBusMessage reply = Client().call(get, QDBus::Block, 2000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return QString();
+    const QVariant inner = reply.arguments().at(0).value<QDBusVariant>().variant();
+    const QVariantMap metadata = qdbus_cast<QVariantMap>(inner.value<QDBusArgument>());
+    return metadata.value(QStringLiteral("xesam:title")).toString();
+}
+
+// One run of build/wavelark in its own working folder with the shipped archive, on offscreen
+// widgets and a silent sink. The destructor ends it as a desktop logout would (SIGTERM).
+class Program
+{
+public:
+    // `runtimeFolder` holds the single-instance lock: runs that share it are one user's.
+    Program(const QString& contentServer, const QByteArray& startChannel,
+            const QString& runtimeFolder, const QString& sessionBus = QString())
+    {
+        QDir(m_folder.path()).mkpath(QStringLiteral("Interface"));
+        QFile::link(BuildDir() + QStringLiteral("/Interface/radio.int"),
+                    m_folder.filePath(QStringLiteral("Interface/radio.int")));
+        if (!startChannel.isEmpty()) {
+            QFile channel(m_folder.filePath(QStringLiteral("channel.dat")));
+            if (channel.open(QIODevice::WriteOnly))
+                channel.write("package0\n" + startChannel);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder);
+        env.insert(QStringLiteral("WAVELARK_CONTENT_SERVER"), contentServer);
+        env.insert(QStringLiteral("WAVELARK_AUDIO_SINK"), QStringLiteral("fakesink sync=true"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("wavelark.*.info=true"));
+        // As in the end-to-end tests: what X and GLib keep until exit is not this program's
+        // leak, and would turn the sanitizer build's exit codes red.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan + (asan.isEmpty() ? QString() : QStringLiteral(":")) +
+                       QStringLiteral("detect_leaks=0"));
+        if (!sessionBus.isEmpty())
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus);
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(m_folder.path());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.start(BuildDir() + QStringLiteral("/wavelark"), QStringList());
+        m_process.waitForStarted(5000);
+    }
+    ~Program() { Stop(); }
+
+    // Ends the program and returns its exit code (-1 when it had to be killed).
+    int Stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return m_process.exitCode();
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        if (m_process.waitForFinished(10000))
+            return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        return -1;
+    }
+    bool Running() const { return m_process.state() == QProcess::Running; }
+    qint64 Pid() const { return m_process.processId(); }
+    QString Log()
+    {
+        m_log += QString::fromUtf8(m_process.readAll());
+        return m_log;
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    QString m_log;
+};
+
+// A content server offering every channel, each playing the test tone.
+class ToneContentServer
+{
+public:
+    bool Start(const QString& toneUrl)
+    {
+        const std::string stream = toneUrl.toStdString() + "\r\n";
+        m_http.server().Get(R"(/Wavelark/freechannels/(.*))",
+                            [stream](const httplib::Request& request, httplib::Response& response) {
+                                if (request.path == "/Wavelark/freechannels/package0.rd")
+                                    response.set_content(std::string(40, '1'), "text/plain");
+                                else
+                                    response.set_content(stream, "text/plain");
+                            });
+        return m_http.Start();
+    }
+    QString Root() const { return QString::fromStdString(m_http.Root()); }
+
+private:
+    LocalHttpServer m_http;
+};
+
+class MprisProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Client().isConnected())
+            GTEST_SKIP() << "no private session bus (is dbus-daemon installed?)";
+        if (!QFile::exists(BuildDir() + QStringLiteral("/wavelark")))
+            GTEST_SKIP() << "the program is not built";
+        ASSERT_TRUE(m_streams.Start());
+        ASSERT_TRUE(m_content.Start(m_streams.Url(QStringLiteral("tone.ogg"))));
+        ASSERT_TRUE(m_runtime.isValid() && m_otherRuntime.isValid());
+        for (const QTemporaryDir* dir : {&m_runtime, &m_otherRuntime})
+            QFile::setPermissions(dir->path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_otherRuntime;
+    TestStreams m_streams;
+    ToneContentServer m_content;
+};
+
+} // namespace
+
+TEST_F(MprisProgramTest, ASecondInstanceNeverOwnsTheName)
+{
+    Program first(m_content.Root(), "Elbwelle Hamburg", m_runtime.path());
+    ASSERT_TRUE(WaitUntil([&] { return OwnerPid(kService) != 0; }, 15000))
+        << first.Log().toStdString();
+    EXPECT_EQ(OwnerPid(kService), first.Pid());
+
+    // The same user starts it again: it stops at the single-instance check, before the bus,
+    // and waits at its message (which nobody answers here).
+    {
+        Program second(m_content.Root(), QByteArray(), m_runtime.path());
+        const QDeadlineTimer deadline(2000);
+        while (!deadline.hasExpired() && second.Running()) {
+            const std::vector<qint64> pids = ConnectedPids();
+            ASSERT_EQ(std::count(pids.begin(), pids.end(), second.Pid()), 0);
+            ASSERT_EQ(OwnerPid(kService), first.Pid());
+            QTest::qWait(50);
+        }
+    }
+    // Even a full second run (another lock folder) cannot take the name, nor queue for it.
+    {
+        Program other(m_content.Root(), QByteArray(), m_otherRuntime.path());
+        EXPECT_TRUE(WaitUntil(
+            [&] { return other.Log().contains(QStringLiteral("is taken on the session bus")); },
+            15000))
+            << other.Log().toStdString();
+        EXPECT_EQ(OwnerPid(kService), first.Pid());
+        EXPECT_TRUE(other.Running());
+    }
+    EXPECT_EQ(OwnerPid(kService), first.Pid());
+    EXPECT_EQ(first.Stop(), 0);
+    EXPECT_TRUE(WaitUntil([] { return OwnerPid(kService) == 0; }, 5000));
+}
+
+TEST_F(MprisProgramTest, WithoutASessionBusItPlaysAndSaysSoOnce)
+{
+    QTemporaryDir nowhere;
+    Program program(m_content.Root(), "Elbwelle Hamburg", m_runtime.path(),
+                    QStringLiteral("unix:path=") + nowhere.filePath(QStringLiteral("no-bus")));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return program.Log().contains(QStringLiteral("first audio buffer")); }, 15000))
+        << program.Log().toStdString();
+    QTest::qWait(500);
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(program.Log().count(QStringLiteral("no D-Bus session bus")), 1)
+        << program.Log().toStdString();
+    EXPECT_EQ(program.Stop(), 0);
+}
+
+namespace {
+
+// scripts/demo-stack on free ports: Icecast with titled mounts and the demo content server.
+class DemoStack
+{
+public:
+    DemoStack()
+    {
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        m_process.start(
+            QStringLiteral("bash"),
+            {qEnvironmentVariable("WAVELARK_SOURCE_DIR") + QStringLiteral("/scripts/demo-stack"),
+             QStringLiteral("--content-port"), QStringLiteral("0"),
+             QStringLiteral("--icecast-port"), QStringLiteral("0"),
+             QStringLiteral("--content-server-bin"),
+             BuildDir() + QStringLiteral("/wavelark-content-server")});
+        if (!m_process.waitForStarted(5000))
+            return;
+        const QDeadlineTimer deadline(40000);
+        while (!m_process.canReadLine() && !deadline.hasExpired() &&
+               m_process.state() == QProcess::Running)
+            m_process.waitForReadyRead(100);
+        const QByteArray line = m_process.readLine().trimmed();
+        const QByteArray prefix = "WAVELARK_CONTENT_SERVER=";
+        if (line.startsWith(prefix))
+            m_root = QString::fromUtf8(line.mid(prefix.size()));
+    }
+    ~DemoStack()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(20000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QString Root() const { return m_root; }
+
+private:
+    QProcess m_process;
+    QString m_root;
+};
+
+} // namespace
+
+TEST_F(MprisProgramTest, TheTitleOfAnIcecastMountReachesTheMetadata)
+{
+    DemoStack stack;
+    ASSERT_FALSE(stack.Root().isEmpty()) << "the demo stack did not start";
+    // Channel 1 is an Ogg mount (Vorbis comment), channel 2 an MP3 mount (Icecast metadata).
+    const struct
+    {
+        const char* channel;
+        const char* title;
+    } cases[] = {
+        {"Elbwelle Hamburg", "Tone 330 Hz"},
+        {"Radio Schwarzwaldtal", "Tone 470 Hz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channel);
+        Program program(stack.Root(), c.channel, m_runtime.path());
+        EXPECT_TRUE(
+            WaitUntil([&] { return TitleOnTheBus() == QString::fromLatin1(c.title); }, 20000))
+            << TitleOnTheBus().toStdString() << "\n"
+            << program.Log().toStdString();
+        EXPECT_EQ(program.Stop(), 0);
+        EXPECT_TRUE(WaitUntil([] { return OwnerPid(kService) == 0; }, 5000));
+    }
+}

@@ -1,0 +1,553 @@
+// The program as an MPRIS player on a private session bus started by the test: the real hidden
+// main window with a real player on fakesink, a content server on 127.0.0.1, and a D-Bus client
+// on its own connection that calls, reads and listens as a desktop panel would.
+
+#include "app/InterfaceArchive.h"
+#include "directory/ContentServer.h"
+#include "hosted/MediaPlayer.h"
+#include "radio/Mpris.h"
+#include "radio/TrayIcon.h"
+#include "radio/TrayToolTip.h"
+#include "radio/Wavelark.h"
+#include "support/LocalHttpServer.h"
+#include "support/PrivateSessionBus.h"
+#include "support/TempFolder.h"
+#include "support/TestStreams.h"
+#include "support/Wait.h"
+#include "ui/Skin.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <sys/prctl.h>
+
+// Readable texts in failure messages.
+static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Every test of this program runs on the private bus, also the ones of the hidden main window
+// in other files: nothing may reach the session bus of the person running the tests.
+class SessionBusEnvironment : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        // GLib's own session-bus connection (GSettings through dconf, reached from GStreamer's
+        // HTTP source) ends the process with SIGTERM when its bus goes away, as a desktop
+        // session wants; keep GLib off the test's bus so that it can be stopped at the end.
+        qputenv("GSETTINGS_BACKEND", "memory");
+        qputenv("GIO_USE_VFS", "local");
+        s_bus = std::make_unique<PrivateSessionBus>();
+        if (!s_bus->Start()) {
+            s_bus.reset();
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wavelark-test-bus");
+            return;
+        }
+        qputenv("DBUS_SESSION_BUS_ADDRESS", s_bus->Address().toUtf8());
+    }
+    void TearDown() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("mpris-test-client"));
+        s_bus.reset();
+    }
+    static inline std::unique_ptr<PrivateSessionBus> s_bus;
+};
+
+[[maybe_unused]] testing::Environment* const kSessionBus =
+    testing::AddGlobalTestEnvironment(new SessionBusEnvironment);
+
+const QString kService = QString::fromLatin1(Mpris::kServiceName);
+const QString kPath = QString::fromLatin1(Mpris::kObjectPath);
+const QString kRoot = QString::fromLatin1(Mpris::kRootInterface);
+const QString kPlayer = QString::fromLatin1(Mpris::kPlayerInterface);
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// The desktop's side: its own connection to the private bus.
+QDBusConnection Client()
+{
+    return QDBusConnection::connectToBus(SessionBusEnvironment::s_bus->Address(),
+                                         QStringLiteral("mpris-test-client"));
+}
+
+// Sends `message` and runs the event loop until the answer came (the player lives on this
+// thread, so a blocking call could never be answered).
+QDBusMessage Send(const QDBusMessage& message)
+{
+    QDBusPendingCall call = Client().asyncCall(message, 5000);
+    WaitUntil([&] { return call.isFinished(); }, 6000);
+    return call.reply();
+}
+
+QDBusMessage Call(const QString& interface, const QString& method)
+{
+    return Send(QDBusMessage::createMethodCall(kService, kPath, interface, method));
+}
+
+// Plain values for what arrives as D-Bus structures.
+QVariant Plain(const QVariant& value)
+{
+    if (value.canConvert<QDBusVariant>())
+        return Plain(value.value<QDBusVariant>().variant());
+    if (value.userType() == qMetaTypeId<QDBusArgument>()) {
+        const auto argument = value.value<QDBusArgument>();
+        if (argument.currentSignature() == QLatin1String("a{sv}")) {
+            QVariantMap map = qdbus_cast<QVariantMap>(argument);
+            for (auto it = map.begin(); it != map.end(); ++it)
+                it.value() = Plain(it.value());
+            return map;
+        }
+    }
+    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
+        return value.value<QDBusObjectPath>().path();
+    return value;
+}
+
+QVariant Get(const QString& interface, const QString& name)
+{
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
+    get << interface << name;
+    const QDBusMessage reply = Send(get);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return QVariant();
+    return Plain(reply.arguments().at(0));
+}
+
+bool Set(const QString& interface, const QString& name, const QVariant& value)
+{
+    QDBusMessage set =
+        QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Set"));
+    set << interface << name << QVariant::fromValue(QDBusVariant(value));
+    return Send(set).type() == QDBusMessage::ReplyMessage;
+}
+
+QVariantMap Metadata()
+{
+    return Get(kPlayer, QStringLiteral("Metadata")).toMap();
+}
+
+// An interface archive holding one entry, "channels.rd".
+QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
+{
+    const QByteArray name = "channels.rd";
+    QByteArray bytes(4, '\0');
+    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto put32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put16(1);
+    put32(quint32(name.size()));
+    bytes.append(name);
+    put32(quint32(catalogue.size()));
+    put32(quint32(bytes.size() + 4));
+    bytes.append(catalogue);
+    return bytes;
+}
+
+const QByteArray kCatalogue = "4\r\n"
+                              "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
+                              "Germany\r\nThe second\r\n12\r\nBeta\r\n"
+                              "France\r\nNot offered\r\n13\r\nGamma\r\n"
+                              "France\r\nThe last\r\n14\r\nDelta\r\n";
+
+std::string StreamFile(int n)
+{
+    return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
+}
+
+// The content server for the four channels above ("1101": all but Gamma are offered), each
+// channel's stream file pointing where the test says; it also serves an ICY stream at
+// /icy.mp3: the test tone MP3 with Shoutcast metadata every kMetaInterval bytes carrying
+// the title bytes the test set. It counts the paths asked for.
+class ContentAndIcyServer
+{
+public:
+    static constexpr size_t kMetaInterval = 2048;
+
+    bool Start(const QString& defaultStream, const QByteArray& toneMp3)
+    {
+        m_defaultStream = defaultStream.toStdString();
+        m_tone = toneMp3.toStdString();
+        m_http.server().Get(
+            R"(/Wavelark/freechannels/(.*))",
+            [this](const httplib::Request& request, httplib::Response& response) {
+                std::lock_guard lock(m_mutex);
+                m_paths.push_back(request.path);
+                if (request.path == "/Wavelark/freechannels/package0.rd") {
+                    response.set_content("1101", "text/plain");
+                    return;
+                }
+                const auto special = m_streams.find(request.path);
+                response.set_content(
+                    (special != m_streams.end() ? special->second : m_defaultStream) + "\r\n",
+                    "text/plain");
+            });
+        m_http.server().Get("/icy.mp3",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                std::string title;
+                                {
+                                    std::lock_guard lock(m_mutex);
+                                    title = m_icyTitle;
+                                }
+                                if (request.get_header_value("Icy-MetaData") != "1") {
+                                    response.set_content(m_tone, "audio/mpeg");
+                                    return;
+                                }
+                                std::string metadata = "StreamTitle='" + title + "';";
+                                metadata.resize((metadata.size() + 15) / 16 * 16, '\0');
+                                std::string body;
+                                for (size_t at = 0; at < m_tone.size(); at += kMetaInterval) {
+                                    const std::string audio = m_tone.substr(at, kMetaInterval);
+                                    body += audio;
+                                    if (audio.size() == kMetaInterval) {
+                                        body += char(metadata.size() / 16);
+                                        body += metadata;
+                                    }
+                                }
+                                response.set_header("icy-metaint", std::to_string(kMetaInterval));
+                                response.set_header("icy-name", "Wavelark ICY test");
+                                response.set_content(body, "audio/mpeg");
+                            });
+        return m_http.Start();
+    }
+    std::string Root() const { return m_http.Root(); }
+    QString IcyUrl() const { return QString::fromStdString(m_http.Root() + "icy.mp3"); }
+    int Requests(const std::string& path)
+    {
+        std::lock_guard lock(m_mutex);
+        return int(std::count(m_paths.begin(), m_paths.end(), path));
+    }
+    void SetStream(int channel, const QString& url)
+    {
+        std::lock_guard lock(m_mutex);
+        m_streams[StreamFile(channel)] = url.toStdString();
+    }
+    void SetIcyTitle(const QByteArray& bytes)
+    {
+        std::lock_guard lock(m_mutex);
+        m_icyTitle = bytes.toStdString();
+    }
+
+private:
+    LocalHttpServer m_http;
+    std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::map<std::string, std::string> m_streams;
+    std::string m_defaultStream;
+    std::string m_tone;
+    std::string m_icyTitle;
+};
+
+// Listens for PropertiesChanged of the player object on the client connection.
+class ChangeRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    bool Listen()
+    {
+        return Client().connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"),
+                                this, SLOT(OnChanged(QDBusMessage)));
+    }
+    ~ChangeRecorder() override
+    {
+        Client().disconnect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                            SLOT(OnChanged(QDBusMessage)));
+    }
+    // Each signal's changed properties, as plain values.
+    std::vector<QVariantMap> changes;
+
+public Q_SLOTS:
+    void OnChanged(const QDBusMessage& message)
+    {
+        const QList<QVariant> arguments = message.arguments();
+        if (arguments.size() == 3 && arguments.at(0).toString() == kPlayer)
+            changes.push_back(Plain(arguments.at(1)).toMap());
+    }
+};
+
+class MprisTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_streams = std::make_unique<TestStreams>();
+        if (!s_streams->Start())
+            s_streams.reset();
+    }
+    static void TearDownTestSuite() { s_streams.reset(); }
+
+    void SetUp() override
+    {
+        if (!SessionBusEnvironment::s_bus)
+            GTEST_SKIP() << "no private session bus (is dbus-daemon installed?)";
+        if (!s_streams)
+            GTEST_SKIP() << "no test streams";
+        qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
+        QFile mp3(s_streams->FilePath(QStringLiteral("tone.mp3")));
+        ASSERT_TRUE(mp3.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg")), mp3.readAll()));
+        m_server =
+            std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
+        m_folder.Write(QStringLiteral("Interface/radio.int"), ArchiveWithCatalogue(kCatalogue));
+        m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/radio.int")));
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qunsetenv("WAVELARK_AUDIO_SINK");
+    }
+
+    // Starts the hidden main window with `channel` saved as the last one, at volume 30.
+    CWavelark& Start(const QByteArray& channel)
+    {
+        if (!channel.isEmpty())
+            m_folder.Write(QStringLiteral("channel.dat"), "package0\n" + channel);
+        m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
+        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+        m_window->SetClock([] { return ClockReading{0, 0}; });
+        m_window->OnInitDialog();
+        return *m_window;
+    }
+
+    // Waits until `count` signals arrived, then a little longer for any that should not come.
+    static void SettleChanges(const ChangeRecorder& recorder, size_t count)
+    {
+        WaitUntil([&] { return recorder.changes.size() >= count; }, 5000);
+        QTest::qWait(300);
+    }
+
+    static inline std::unique_ptr<TestStreams> s_streams;
+    TempFolder m_folder;
+    ContentAndIcyServer m_content;
+    std::unique_ptr<ContentServer> m_server;
+    InterfaceArchive m_archive;
+    Catalogue m_catalogue;
+    Skin m_skin;
+    std::unique_ptr<CWavelark> m_window;
+};
+
+} // namespace
+
+TEST_F(MprisTest, TheBusListsBothInterfacesWithWhatTheRadioCanDo)
+{
+    CWavelark& window = Start("Beta");
+    ASSERT_NE(window.DesktopBus(), nullptr);
+    ASSERT_TRUE(window.DesktopBus()->IsPublished());
+    EXPECT_EQ(Client().interface()->servicePid(kService).value(),
+              quint32(QCoreApplication::applicationPid()));
+
+    const QDBusMessage introspection =
+        Call(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    ASSERT_EQ(introspection.type(), QDBusMessage::ReplyMessage);
+    const QString xml = introspection.arguments().value(0).toString();
+    EXPECT_TRUE(xml.contains(QStringLiteral("<interface name=\"org.mpris.MediaPlayer2\">")))
+        << xml.toStdString();
+    EXPECT_TRUE(xml.contains(QStringLiteral("<interface name=\"org.mpris.MediaPlayer2.Player\">")));
+
+    const struct
+    {
+        const QString& interface;
+        const char* name;
+        QVariant expected;
+    } cases[] = {
+        {kRoot, "Identity", QStringLiteral("Wavelark")},
+        {kRoot, "DesktopEntry", QStringLiteral("wavelark")},
+        {kRoot, "CanQuit", true},
+        {kRoot, "CanRaise", true},
+        {kRoot, "HasTrackList", false},
+        {kRoot, "SupportedUriSchemes", QStringList()},
+        {kPlayer, "PlaybackStatus", QStringLiteral("Playing")},
+        {kPlayer, "Volume", 0.3},
+        {kPlayer, "CanGoNext", true},
+        {kPlayer, "CanGoPrevious", false},
+        {kPlayer, "CanPlay", true},
+        {kPlayer, "CanPause", true},
+        {kPlayer, "CanSeek", false},
+        {kPlayer, "CanControl", true},
+        {kPlayer, "Rate", 1.0},
+        {kPlayer, "Position", qlonglong(0)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Get(c.interface, QString::fromLatin1(c.name)), c.expected) << c.name;
+
+    const QVariantMap metadata = Metadata();
+    EXPECT_EQ(metadata.value(QStringLiteral("mpris:trackid")).toString(),
+              Mpris::TrackIdFor("Beta"));
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Beta"));
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Beta"));
+}
+
+TEST_F(MprisTest, TransportCallsStopAndResumeTheRealPlayerWithOneSignalPerChange)
+{
+    CWavelark& window = Start("Beta");
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
+    ChangeRecorder recorder;
+    ASSERT_TRUE(recorder.Listen());
+
+    // Each call after the one before; a call that changes nothing sends nothing.
+    const struct
+    {
+        const char* method;
+        int playing;
+        int streamRequests;
+        const char* status; // the one signal expected, or nullptr for none
+    } steps[] = {
+        {"PlayPause", 0, 1, "Stopped"}, {"PlayPause", 1, 2, "Playing"}, {"Play", 1, 2, nullptr},
+        {"Pause", 0, 2, "Stopped"},     {"Stop", 0, 2, nullptr},        {"Pause", 0, 2, nullptr},
+        {"Play", 1, 3, "Playing"},      {"Stop", 0, 3, "Stopped"},      {"Previous", 0, 3, nullptr},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.method);
+        recorder.changes.clear();
+        ASSERT_EQ(Call(kPlayer, QString::fromLatin1(step.method)).type(),
+                  QDBusMessage::ReplyMessage);
+        SettleChanges(recorder, step.status ? 1 : 0);
+        EXPECT_EQ(window.Playback().IsPlaying(), step.playing);
+        EXPECT_EQ(m_content.Requests(StreamFile(2)), step.streamRequests);
+        if (!step.status) {
+            EXPECT_TRUE(recorder.changes.empty());
+            continue;
+        }
+        ASSERT_EQ(recorder.changes.size(), 1u);
+        EXPECT_EQ(recorder.changes[0], (QVariantMap{{QStringLiteral("PlaybackStatus"),
+                                                     QString::fromLatin1(step.status)}}));
+        EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(),
+                  QString::fromLatin1(step.status));
+    }
+    // The resumed stream really sounds.
+    ASSERT_EQ(Call(kPlayer, QStringLiteral("Play")).type(), QDBusMessage::ReplyMessage);
+    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    EXPECT_TRUE(firstAudio.wait(5000));
+}
+
+TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSettingsFile)
+{
+    CWavelark& window = Start("Beta");
+    ChangeRecorder recorder;
+    ASSERT_TRUE(recorder.Listen());
+    const QByteArray settings = m_folder.Read(QStringLiteral("setting.dat"));
+
+    const struct
+    {
+        double set;
+        int level;        // what the player holds afterwards
+        double announced; // the Volume signalled, or -1 for no signal
+    } cases[] = {
+        {0.62, 62, 0.62}, {0.62, 62, -1},  {0.624, 62, -1},   {0.0, 0, 0.0},
+        {-1.0, 0, -1},    {2.5, 100, 1.0}, {0.305, 31, 0.31},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set);
+        recorder.changes.clear();
+        ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), c.set));
+        SettleChanges(recorder, c.announced >= 0 ? 1 : 0);
+        EXPECT_EQ(window.Playback().Volume(), c.level);
+        EXPECT_EQ(window.Player()->Volume(), c.level);
+        if (c.announced < 0) {
+            EXPECT_TRUE(recorder.changes.empty());
+            continue;
+        }
+        ASSERT_EQ(recorder.changes.size(), 1u);
+        EXPECT_EQ(recorder.changes[0], (QVariantMap{{QStringLiteral("Volume"), c.announced}}));
+    }
+    EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), settings);
+}
+
+TEST_F(MprisTest, NextPlaysAnotherOfferedChannelAsRandomChannelDoes)
+{
+    CWavelark& window = Start("Beta");
+    ChangeRecorder recorder;
+    ASSERT_TRUE(recorder.Listen());
+    // This reading of the clock picks Delta.
+    window.SetClock([] { return ClockReading{0, 2}; });
+
+    ASSERT_EQ(Call(kPlayer, QStringLiteral("Next")).type(), QDBusMessage::ReplyMessage);
+    SettleChanges(recorder, 1);
+    EXPECT_EQ(m_content.Requests(StreamFile(4)), 1);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+    ASSERT_EQ(recorder.changes.size(), 1u);
+    const QVariantMap metadata = recorder.changes[0].value(QStringLiteral("Metadata")).toMap();
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Delta"));
+    EXPECT_EQ(metadata.value(QStringLiteral("mpris:trackid")).toString(),
+              Mpris::TrackIdFor("Delta"));
+    EXPECT_EQ(Metadata(), metadata);
+    // The tray's Random Channel does not store the pick; neither does Next.
+    EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), "package0\nBeta");
+}
+
+TEST_F(MprisTest, QuitTakesTheExitPath)
+{
+    CWavelark& window = Start("Beta");
+    QSignalSpy quit(&window, &CWavelark::QuitRequested);
+    ASSERT_EQ(Call(kRoot, QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(quit.count() > 0 || quit.wait(5000));
+    EXPECT_TRUE(window.Playback().IsShutDown());
+    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+}
+
+TEST_F(MprisTest, IcyTitlesReachToolTipAndMetadataDecodedCleanedAndClearedWhenStale)
+{
+    m_content.SetStream(1, m_content.IcyUrl());
+    const struct
+    {
+        QByteArray sent;
+        const char* shown; // UTF-8
+    } cases[] = {
+        // Not UTF-8: Windows-1252, whose quotes Latin-1 would turn into control characters.
+        {"Caf\xe9 \x93Live\x94 \x80", "Caf\xc3\xa9 \xe2\x80\x9cLive\xe2\x80\x9d \xe2\x82\xac"},
+        // UTF-8 with control characters and a line break.
+        {"Na\xc3\xafve\x01\x7f Song\r\nTwo\x1b", "Na\xc3\xafve Song Two"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        m_content.SetIcyTitle(c.sent);
+        CWavelark& window = Start("Alpha");
+        const QString shown = QString::fromUtf8(c.shown);
+        ASSERT_NE(window.ToolTip(), nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return window.Playback().StreamTitle() == shown; }, 8000))
+            << window.Playback().StreamTitle().toStdString();
+        EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\nAlpha\n") + shown);
+        EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(), shown);
+        EXPECT_EQ(Metadata().value(QStringLiteral("xesam:album")).toString(),
+                  QStringLiteral("Alpha"));
+
+        // Another channel: the old title goes at once, and the new stream sends none.
+        window.PlayChannel("Beta", PlayMode::ByName);
+        EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\nBeta"));
+        EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(),
+                  QStringLiteral("Beta"));
+        // Back to the titled one, then stopped: the title goes with the stream.
+        window.PlayChannel("Alpha", PlayMode::ByName);
+        EXPECT_TRUE(WaitUntil([&] { return window.Playback().StreamTitle() == shown; }, 8000));
+        window.StopOrResume();
+        EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\nAlpha\nstopped"));
+        EXPECT_TRUE(window.Playback().StreamTitle().isEmpty());
+        EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(),
+                  QStringLiteral("Alpha"));
+        window.ToolTip()->SetReconnecting(true);
+        EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\nAlpha\nreconnecting"));
+        m_window.reset();
+    }
+}
+
+#include "mpris_test.moc"
