@@ -192,6 +192,20 @@ def dominant_tone(path, candidates, seconds=0.5):
 
 # --- processes -------------------------------------------------------------------------------------
 
+# What a started program inherits from the shell that runs the tests; everything else (a
+# desktop's session bus, proxy settings, Qt message patterns, GStreamer paths, the display)
+# could change what it does, so it is left out and set explicitly where a test needs it.
+INHERITED_VARIABLES = {"PATH", "HOME", "USER", "LOGNAME", "LANG", "LANGUAGE", "TZ", "TMPDIR",
+                       "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS",
+                       "WAVELARK_BUILD_DIR", "WAVELARK_SOURCE_DIR"}
+
+
+def clean_environment():
+    """The parts of this process's environment that a started program may see."""
+    return {name: value for name, value in os.environ.items()
+            if name in INHERITED_VARIABLES or name.startswith("LC_")}
+
+
 def _process_exists(pid):
     try:
         with open(f"/proc/{pid}/stat", "rb") as stat:
@@ -230,7 +244,7 @@ class World:
         self.keep_files = False
 
     def environment(self, extra=None):
-        env = dict(os.environ)
+        env = clean_environment()
         env[MARKER_VARIABLE] = self.mark
         env.update(extra or {})
         return env
