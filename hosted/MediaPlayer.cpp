@@ -1,5 +1,6 @@
 #include "hosted/MediaPlayer.h"
 
+#include "hosted/DecoderRegistry.h"
 #include "hosted/GstHandles.h"
 
 #include <QDateTime>
@@ -40,12 +41,26 @@ bool InitialiseGStreamer()
         GError* rawError = nullptr;
         const bool ok = gst_init_check(nullptr, nullptr, &rawError);
         const GErrorPtr error(rawError);
-        if (!ok)
+        if (!ok) {
             qCWarning(lcPlayer) << "GStreamer cannot start:"
                                 << (error ? error->message : "unknown reason");
-        return ok;
+            return false;
+        }
+        DecoderRegistry::HoldBackHeavyDecoders();
+        return true;
     }();
     return initialised;
+}
+
+// Whether a stream failed because no installed element takes its type or codec.
+bool IsMissingDecoder(const GError* error)
+{
+    if (!error)
+        return false;
+    if (error->domain == GST_STREAM_ERROR)
+        return error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND ||
+               error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND;
+    return error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN;
 }
 
 // The sink from WAVELARK_AUDIO_SINK, or nullptr when it is unset or unusable.
@@ -371,6 +386,11 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
         const GErrorPtr error(rawError);
         const GCharPtr debug(rawDebug);
         const QString text = QString::fromUtf8(error ? error->message : "unknown error");
+        if (IsMissingDecoder(error.get()) && DecoderRegistry::AdmitHeldBackDecoders()) {
+            qCInfo(lcPlayer).noquote() << "no decoder held ready for this stream:" << text;
+            RestartStream();
+            break;
+        }
         qCWarning(lcPlayer).noquote()
             << "playback error:" << text << "|" << QString::fromUtf8(debug ? debug.get() : "");
         // A failed stream is not retried; leave nothing half-open behind it.
@@ -433,6 +453,26 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
     }
     default:
         break;
+    }
+}
+
+void MediaPlayer::RestartStream()
+{
+    GstElement* playbin = m_pipeline->playbin.get();
+    // Read before the stop: playbin forgets the stream it played once it goes down to NULL.
+    gchar* rawUri = nullptr;
+    g_object_get(playbin, "current-uri", &rawUri, nullptr);
+    const GCharPtr uri(rawUri);
+    qCInfo(lcPlayer).noquote() << "retrying with every installed decoder:"
+                               << QString::fromUtf8(uri ? uri.get() : "");
+    StopPipeline(false);
+    if (uri)
+        g_object_set(playbin, "uri", uri.get(), nullptr);
+    // The first audio is still counted from the put_URL that asked for this stream.
+    m_bridge->firstAudioArmed.store(true);
+    if (!uri || gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        StopPipeline(false);
+        Q_EMIT PlaybackError(QStringLiteral("cannot start the stream again"));
     }
 }
 

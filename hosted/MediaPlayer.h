@@ -29,6 +29,8 @@ public:
     // Replaces what plays with the stream at `address` and starts it, without waiting for the
     // network. Refuses (false, previous playback untouched) any address that is not a network
     // stream address; see CleanStreamAddress. Connection failures arrive later as PlaybackError.
+    // A stream that fails for want of a decoder while the libav plugin is held back (see
+    // DecoderRegistry) is started once more with it, without an error.
     bool put_URL(const QString& address);
     // Stops playback. A capture sink from WAVELARK_AUDIO_SINK is finished first (bounded).
     bool close();
@@ -70,6 +72,8 @@ private:
     void HandleFirstAudio(std::chrono::steady_clock::time_point at, qint64 epochMs,
                           quint64 generation);
 
+    // Starts the current stream again from the beginning, after a decoder was made available.
+    void RestartStream();
     // Brings the pipeline to NULL; with finishCapture, a capture sink first gets its EOS.
     void StopPipeline(bool finishCapture);
     void FinishCapture();

@@ -99,12 +99,20 @@ def tone_frequencies():
 
 # --- audio -----------------------------------------------------------------------------------------
 
-def capture_sink(wav_path):
+def capture_sink(wav_path, lead_buffers=None):
     """A WAVELARK_AUDIO_SINK description that writes what would be heard into `wav_path`, paced
-    in real time by a synchronised fake sink (a bare file sink would drain a stream at full speed)."""
-    return ("tee name=t ! queue ! fakesink sync=true "
+    in real time by a synchronised fake sink (a bare file sink would drain a stream at full speed).
+
+    The file runs up to a second ahead of the paced sink; with `lead_buffers` it runs at most that
+    many buffers ahead, so the moment audio reaches the file tells when it is heard, and a pause
+    in playing shows as a pause in writing."""
+    paced, writing = "queue", ""
+    if lead_buffers is not None:
+        paced = f"queue max-size-buffers={int(lead_buffers)} max-size-bytes=0 max-size-time=0"
+        writing = "buffer-mode=unbuffered "  # else the file grows in 64 KiB steps
+    return (f"tee name=t ! {paced} ! fakesink sync=true "
             "t. ! queue ! audioconvert ! audio/x-raw,format=S16LE ! wavenc ! "
-            f"filesink sync=false location={wav_path}")
+            f"filesink sync=false {writing}location={wav_path}")
 
 
 def wav_audio_bytes(path):
@@ -192,6 +200,20 @@ def dominant_tone(path, candidates, seconds=0.5):
 
 # --- processes -------------------------------------------------------------------------------------
 
+# What a started program inherits from the shell that runs the tests; everything else (a
+# desktop's session bus, proxy settings, Qt message patterns, GStreamer paths, the display)
+# could change what it does, so it is left out and set explicitly where a test needs it.
+INHERITED_VARIABLES = {"PATH", "HOME", "USER", "LOGNAME", "LANG", "LANGUAGE", "TZ", "TMPDIR",
+                       "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS",
+                       "WAVELARK_BUILD_DIR", "WAVELARK_SOURCE_DIR"}
+
+
+def clean_environment():
+    """The parts of this process's environment that a started program may see."""
+    return {name: value for name, value in os.environ.items()
+            if name in INHERITED_VARIABLES or name.startswith("LC_")}
+
+
 def _process_exists(pid):
     try:
         with open(f"/proc/{pid}/stat", "rb") as stat:
@@ -230,7 +252,7 @@ class World:
         self.keep_files = False
 
     def environment(self, extra=None):
-        env = dict(os.environ)
+        env = clean_environment()
         env[MARKER_VARIABLE] = self.mark
         env.update(extra or {})
         return env
@@ -299,17 +321,20 @@ class World:
 class DemoStack:
     """scripts/demo-stack on free ports: Icecast with the tone mounts and the content server."""
 
-    def __init__(self, world):
+    def __init__(self, world, overlays=()):
         self.world = world
+        self.overlays = [str(folder) for folder in overlays]  # content that replaces the demo's
         self.process = None
         self.content_server = None
 
     def start(self, timeout=60.0):
         read_end, write_end = os.pipe()
+        argv = [str(SOURCE_DIR / "scripts" / "demo-stack"), "--content-port", "0", "--icecast-port", "0"]
+        for folder in self.overlays:
+            argv += ["--overlay", folder]
         try:
-            self.process = self.world.spawn(
-                [str(SOURCE_DIR / "scripts" / "demo-stack"), "--content-port", "0", "--icecast-port", "0"],
-                "demo-stack.log", env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)}, stdout=write_end)
+            self.process = self.world.spawn(argv, "demo-stack.log",
+                                            env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)}, stdout=write_end)
         finally:
             os.close(write_end)
         try:

@@ -27,13 +27,14 @@ def working_folder(root, channel=None):
 class Program:
     """One run of build/wavelark on the given desktop."""
 
-    def __init__(self, world, desktop, folder, content_server, label="wavelark"):
+    def __init__(self, world, desktop, folder, content_server, label="wavelark", sink=None):
         self.world = world
         self.desktop = desktop
         self.folder = Path(folder)
         self.content_server = content_server
         self.label = label
         self.wav = self.world.root / f"{label}.wav"
+        self.sink = sink or capture_sink(self.wav)  # must write into self.wav
         self.runtime_dir = self.world.root / "runtime"
         self.process = None
 
@@ -45,7 +46,7 @@ class Program:
         env.update({
             "XDG_RUNTIME_DIR": str(self.runtime_dir),
             "WAVELARK_CONTENT_SERVER": self.content_server,
-            "WAVELARK_AUDIO_SINK": capture_sink(self.wav),
+            "WAVELARK_AUDIO_SINK": self.sink,
             "QT_LOGGING_RULES": "wavelark.*=true",
             "QT_QPA_PLATFORM": "xcb",
         })
