@@ -66,9 +66,9 @@ private:
             m_window->setGeometry(0, 30, screenWidth, kWindowHeight);
             m_explorer = new CRadio_explorer(m_window);
         }
-        if (!m_explorer->Create(QRect(kPageLeft, kPageTop, screenWidth - kPageLeft - 10,
-                                      kPageHeight),
-                                m_window, kWebControlId)) {
+        if (!m_explorer->Create(
+                QRect(kPageLeft, kPageTop, screenWidth - kPageLeft - 10, kPageHeight), m_window,
+                kWebControlId)) {
             Answer("no web engine");
             return;
         }
