@@ -21,6 +21,24 @@
 #include <unistd.h>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define WAVELARK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WAVELARK_ASAN 1
+#endif
+#endif
+
+// Qt WebEngine's Chromium is not built for AddressSanitizer: in an instrumented process (this
+// one with the plugin, or the instrumented helper) it aborts on new/delete size mismatches
+// inside its own code and leaks at exit. The wrapper's own paths without an engine still run.
+#ifdef WAVELARK_ASAN
+#define SKIP_WHERE_THE_ENGINE_CANNOT_RUN()                                                         \
+    GTEST_SKIP() << "Qt WebEngine cannot run in an AddressSanitizer build"
+#else
+#define SKIP_WHERE_THE_ENGINE_CANNOT_RUN()
+#endif
+
 namespace {
 
 constexpr int kWebControlId = 1088;
@@ -143,6 +161,7 @@ int OtherVisibleWindows(const QWidget& window)
 
 TEST(WebBrowserWrapper, CreatesTheViewOnlyAtCreateAndCanBeFoundByItsId)
 {
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN();
     QWidget window;
     window.resize(900, 700);
     auto* explorer = new CRadio_explorer(&window);
@@ -182,12 +201,14 @@ INSTANTIATE_TEST_SUITE_P(WebBrowserWrapper, EngineKinds,
 
 TEST_P(EngineKinds, NavigateReturnsAtOnceAndTheServerSeesTheRequest)
 {
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN();
     const bool sandboxVariableWasSet = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX");
-    LocalHttpServer server;
+    // Declared before the server, so they outlive its handler thread.
     RequestLog log;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> asked{false};
+    LocalHttpServer server;
     // The page is held back until the test lets it go: Navigate must have returned long before.
     server.server().Get(
         "/held.php", [&](const httplib::Request& request, httplib::Response& response) {
@@ -228,8 +249,9 @@ TEST_P(EngineKinds, NavigateReturnsAtOnceAndTheServerSeesTheRequest)
 
 TEST_P(EngineKinds, APageAskingForNewWindowsGetsNone)
 {
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN();
+    RequestLog log; // outlives the server's handler thread
     LocalHttpServer server;
-    RequestLog log;
     // Asks for windows three ways, then tells the server it got that far.
     ServeHtml(server, log, "/popups.php", R"(<!DOCTYPE html><html><body>
 <a id="blank" href="/from-link" target="_blank">new window</a>
@@ -298,9 +320,10 @@ TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)
 
 TEST(WebBrowserWrapper, TheHelperProcessEndsWithTheView)
 {
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN();
     const bool engineWasLoaded = EngineLibraryLoaded(); // when all tests share one process
+    RequestLog log;                                     // outlives the server's handler thread
     LocalHttpServer server;
-    RequestLog log;
     ServeHtml(server, log, "/index.php", "<html><body><p>page</p></body></html>");
     ASSERT_TRUE(server.Start());
 
