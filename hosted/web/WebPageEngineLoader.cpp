@@ -1,5 +1,6 @@
 #include "hosted/web/WebPageEngineLoader.h"
 
+#include "hosted/web/HelperProcessEngine.h"
 #include "hosted/web/WebPageEngine.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@ QT_END_NAMESPACE
 namespace {
 
 constexpr char kPluginFileName[] = "libwavelark_webengine.so";
+constexpr char kHelperFileName[] = "wavelark-webview";
 constexpr char kDisableSandboxVariable[] = "QTWEBENGINE_DISABLE_SANDBOX";
 
 void CreateGlobalShareContext()
@@ -28,12 +30,10 @@ void CreateGlobalShareContext()
     if (qt_gl_global_share_context() || !qobject_cast<QGuiApplication*>(qApp))
         return;
     auto* context = new QOpenGLContext(qApp);
-    if (!context->create()) {
-        // Without GL (an offscreen platform without a display) the engine draws in software.
+    // Set even when it cannot be created (no GL on an offscreen platform without a display):
+    // the engine reads it unchecked, and draws in software then.
+    if (!context->create())
         qCDebug(lcWeb) << "no GL context to share with the web engine";
-        delete context;
-        return;
-    }
     qt_gl_set_global_share_context(context);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
@@ -53,14 +53,28 @@ void PrepareProcessForWebEngine()
     CreateGlobalShareContext();
 }
 
-WebPageEngineLoader::WebPageEngineLoader(QString pluginPath) : m_pluginPath(std::move(pluginPath))
+WebPageEngineLoader::WebPageEngineLoader(Kind kind, QString path)
+    : m_kind(kind), m_path(std::move(path))
 {
 }
 
+WebPageEngineLoader::~WebPageEngineLoader() = default;
+
 WebPageEngineLoader& WebPageEngineLoader::Shared()
 {
-    static WebPageEngineLoader loader(DefaultPluginPath());
+    static WebPageEngineLoader loader = [] {
+        const bool embeds = QGuiApplication::platformName() == QLatin1String("xcb");
+        if (embeds && QFileInfo(DefaultHelperPath()).isExecutable())
+            return WebPageEngineLoader(Kind::HelperProcess, DefaultHelperPath());
+        return WebPageEngineLoader(Kind::Plugin, DefaultPluginPath());
+    }();
     return loader;
+}
+
+QString WebPageEngineLoader::DefaultHelperPath()
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+           QLatin1String(kHelperFileName);
 }
 
 QString WebPageEngineLoader::DefaultPluginPath()
@@ -74,21 +88,30 @@ WebPageEngine* WebPageEngineLoader::Engine()
     if (m_tried)
         return m_engine;
     m_tried = true;
-    if (!QFileInfo::exists(m_pluginPath)) {
-        m_error = QStringLiteral("no web engine plugin at ") + m_pluginPath;
+    if (!QFileInfo::exists(m_path)) {
+        m_error = QStringLiteral("no web engine at ") + m_path;
+    } else if (m_kind == Kind::HelperProcess) {
+        m_helperEngine = std::make_unique<HelperProcessEngine>(m_path);
+        m_engine = m_helperEngine.get();
     } else {
-        PrepareProcessForWebEngine();
-        QPluginLoader plugin(m_pluginPath);
-        QObject* instance = plugin.instance();
-        m_engine = qobject_cast<WebPageEngine*>(instance);
-        if (!instance)
-            m_error = plugin.errorString();
-        else if (!m_engine)
-            m_error = m_pluginPath + QStringLiteral(" is not a web engine plugin");
+        m_engine = LoadPlugin();
     }
     if (m_engine)
-        qCInfo(lcWeb) << "web engine loaded from" << m_pluginPath;
+        qCInfo(lcWeb) << "web engine:" << m_path;
     else
         qCWarning(lcWeb).noquote() << "cannot load the web engine:" << m_error;
     return m_engine;
+}
+
+WebPageEngine* WebPageEngineLoader::LoadPlugin()
+{
+    PrepareProcessForWebEngine();
+    QPluginLoader plugin(m_path);
+    QObject* instance = plugin.instance();
+    auto* engine = qobject_cast<WebPageEngine*>(instance);
+    if (!instance)
+        m_error = plugin.errorString();
+    else if (!engine)
+        m_error = m_path + QStringLiteral(" is not a web engine plugin");
+    return engine;
 }

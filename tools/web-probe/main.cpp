@@ -2,12 +2,15 @@
 // command, the way the radio window does, so the web engine's cost can be measured without
 // clicking through the real program (scripts/bench-pages drives it).
 //
+//   wavelark-web-probe [--in-process]   (the engine as a plugin in this process, not in a helper)
+//
 // Commands, one per line on stdin; each is answered with one line on stdout when done:
 //   open ADDRESS   make the window and its page view on first use, load ADDRESS, show it
 //   grab FILE      save a picture of the window to FILE (PNG)
 //   close          destroy the window and its view
 //   quit
 #include "hosted/web/Radio_explorer.h"
+#include "hosted/web/WebPageEngineLoader.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,6 +21,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +42,8 @@ void Answer(const char* text)
 class Probe
 {
 public:
+    explicit Probe(WebPageEngineLoader* loader) : m_loader(loader) {}
+
     void Run(const QByteArray& line)
     {
         const QByteArray command = line.trimmed();
@@ -64,11 +70,11 @@ private:
             m_window = new QWidget;
             m_window->setWindowTitle(QStringLiteral("Wavelark"));
             m_window->setGeometry(0, 30, screenWidth, kWindowHeight);
-            m_explorer = new CRadio_explorer(m_window);
+            m_explorer = new CRadio_explorer(m_window, m_loader);
         }
-        if (!m_explorer->Create(QRect(kPageLeft, kPageTop, screenWidth - kPageLeft - 10,
-                                      kPageHeight),
-                                m_window, kWebControlId)) {
+        if (!m_explorer->Create(
+                QRect(kPageLeft, kPageTop, screenWidth - kPageLeft - 10, kPageHeight), m_window,
+                kWebControlId)) {
             Answer("no web engine");
             return;
         }
@@ -77,6 +83,7 @@ private:
         Answer("opened");
     }
 
+    WebPageEngineLoader* m_loader;
     QPointer<QWidget> m_window;
     CRadio_explorer* m_explorer = nullptr;
 };
@@ -93,7 +100,11 @@ int main(int argc, char** argv)
     QSystemTrayIcon icon{QIcon(pixmap)};
     icon.show();
 
-    Probe probe;
+    std::unique_ptr<WebPageEngineLoader> plugin;
+    if (QCoreApplication::arguments().contains(QStringLiteral("--in-process")))
+        plugin = std::make_unique<WebPageEngineLoader>(WebPageEngineLoader::Kind::Plugin,
+                                                       WebPageEngineLoader::DefaultPluginPath());
+    Probe probe(plugin ? plugin.get() : &WebPageEngineLoader::Shared());
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {

@@ -1,4 +1,4 @@
-#include "hosted/web/engine/WebEnginePlugin.h"
+#include "hosted/web/plugin/WebEnginePlugin.h"
 
 #include "hosted/web/engine/EnginePageView.h"
 
