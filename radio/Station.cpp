@@ -361,7 +361,7 @@ void CStation::ShowWebPage(const QByteArray& address)
     if (!m_browser) {
         const QRect page =
             WebPageRect(m_savedClientRect, m_sizingStrip->geometry(), m_context.screen);
-        auto browser = std::make_unique<CExplorer>();
+        auto browser = std::make_unique<CExplorer>(nullptr, m_context.webEngine);
         if (browser->Create(page, Client(), kIdWebBrowser))
             m_browser = browser.release();
         else

@@ -18,6 +18,7 @@ class QComboBox;
 class QPushButton;
 class RadioPlayback;
 class Skin;
+class WebPageEngineLoader;
 struct Catalogue;
 
 // What the radio window works with: the process-wide values it reads and the playback it
@@ -31,6 +32,8 @@ struct StationContext
     QSize screen;         // the primary screen's size, read once at start-up
     float programVersion; // compared with the version file's
     QByteArray versionText;
+    // Where the page view's engine comes from; null for the program's shared one.
+    WebPageEngineLoader* webEngine = nullptr;
 };
 
 // The visible radio window: country list, channel tree, volume and mute, the start-up choice,

@@ -1,5 +1,7 @@
 #include "directory/ChannelTree.h"
 #include "hosted/MediaPlayer.h"
+#include "hosted/web/Explorer.h"
+#include "hosted/web/WebPageEngineLoader.h"
 #include "radio/RadioFixture.h"
 #include "radio/Station.h"
 #include "radio/StationIds.h"
@@ -13,6 +15,14 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define WAVELARK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WAVELARK_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -36,7 +46,7 @@ protected:
         RadioTest::TearDown();
     }
 
-    CStation& Open()
+    CStation& Open(WebPageEngineLoader* webEngine = nullptr)
     {
         m_station.reset();
         const StationContext context{m_catalogue,
@@ -45,7 +55,8 @@ protected:
                                      m_window->Playback(),
                                      QSize(1280, 1024),
                                      3.0f,
-                                     QByteArrayLiteral("3.0")};
+                                     QByteArrayLiteral("3.0"),
+                                     webEngine};
         m_station = std::make_unique<CStation>(context);
         m_station->OnInitDialog();
         m_station->show();
@@ -359,4 +370,58 @@ TEST_F(StationTest, OpenFromTheTrayRunsTheWindowUntilHide)
     EXPECT_TRUE(seen.isNull());
     EXPECT_EQ(m_window->RandomPickedAtStart(), 1);
     EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
+}
+
+TEST_F(StationTest, APageWidensTheWindowAndCloseBrowserRestoresIt)
+{
+    Start();
+    // An engine that cannot be had: the window still widens and the button still restores it.
+    WebPageEngineLoader noEngine(WebPageEngineLoader::Kind::Plugin,
+                                 m_folder.FilePath(QStringLiteral("no-such-plugin.so")));
+    CStation& station = Open(&noEngine);
+    QPushButton* hide = Button(kIdHide);
+    auto* title = Control<QWidget>(kIdTitle);
+    const QRect titleBefore = title->geometry();
+
+    QTest::mouseClick(Button(kIdWebsite), Qt::LeftButton);
+    EXPECT_EQ(station.geometry(), QRect(0, (1024 - 706) / 2, 1280, 706));
+    EXPECT_EQ(station.BrowserShown(), 1);
+    EXPECT_EQ(hide->text(), QStringLiteral("Close Browser"));
+    EXPECT_EQ(station.WebBrowser(), nullptr);
+    // Without a page the title keeps its place.
+    EXPECT_EQ(title->geometry(), titleBefore);
+
+    QTest::mouseClick(hide, Qt::LeftButton);
+    EXPECT_EQ(station.BrowserShown(), 0);
+    EXPECT_EQ(hide->text(), QStringLiteral("Hide"));
+    EXPECT_EQ(station.geometry(), QRect((1280 - 346) / 2, (1024 - 706) / 2, 346, 706));
+    EXPECT_TRUE(station.isVisible()) << "Close Browser must not close the window";
+    // Closing the page is not Hide: nothing is saved.
+    EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
+}
+
+TEST_F(StationTest, EachPageButtonOpensItsPageInTheWidenedWindow)
+{
+#ifdef WAVELARK_ASAN
+    GTEST_SKIP() << "Qt WebEngine cannot run in an AddressSanitizer build";
+#endif
+    Start();
+    CStation& station = Open();
+    QTest::mouseClick(Button(kIdHelp), Qt::LeftButton);
+    CExplorer* browser = station.WebBrowser();
+    ASSERT_NE(browser, nullptr) << "the web engine could not be started";
+    EXPECT_EQ(FindControl(&station, kIdWebBrowser), browser);
+    // From the normal area's right edge to 10 pixels before the screen's, along the strip.
+    const QRect strip = FindControl(&station, kIdSizingStrip)->geometry();
+    EXPECT_EQ(browser->geometry(), QRect(346, strip.y() + 4, 1270 - 346, strip.height() - 2));
+    // The title is centred over the widened window.
+    auto* title = Control<QWidget>(kIdTitle);
+    EXPECT_EQ(title->x(), (station.Client()->width() - title->width()) / 2);
+    EXPECT_EQ(title->y(), 5);
+    EXPECT_TRUE(WaitUntil([&] { return m_content.Requests("/wavelark/support.php") == 1; }, 30000));
+
+    // The view is made once and reused.
+    QTest::mouseClick(Button(kIdUpgrade), Qt::LeftButton);
+    EXPECT_EQ(station.WebBrowser(), browser);
+    EXPECT_TRUE(WaitUntil([&] { return m_content.Requests("/wavelark/color.php") == 1; }, 30000));
 }
