@@ -219,6 +219,11 @@ void CStation::OnInitDialog()
             [this](int checked) { m_context.playback.SetMuted(checked == 1); });
 
     LoadSettingsWindow();
+    // A volume set elsewhere (the desktop bus) shows on the slider; it is saved by Hide as any.
+    connect(&m_context.playback, &RadioPlayback::VolumeChanged, this, [this](int level) {
+        const QSignalBlocker quiet(m_volume);
+        m_volume->setValue(level);
+    });
 
     m_tree = new CMediaView(m_context.catalogue, Client());
     SetControlId(m_tree, kIdChannelTree);

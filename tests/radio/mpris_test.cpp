@@ -6,6 +6,7 @@
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Mpris.h"
+#include "radio/Station.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
 #include "radio/Wavelark.h"
@@ -16,6 +17,7 @@
 #include "support/Wait.h"
 #include "ui/Skin.h"
 
+#include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -28,6 +30,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
@@ -503,6 +506,25 @@ TEST_F(MprisTest, QuitTakesTheExitPath)
     EXPECT_TRUE(quit.count() > 0 || quit.wait(5000));
     EXPECT_TRUE(window.Playback().IsShutDown());
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+}
+
+TEST_F(MprisTest, RaiseOpensTheRadioWindowAsOpenDoes)
+{
+    CWavelark& window = Start("Beta");
+    bool opened = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget());
+        if (!station)
+            return;
+        opened = window.OpenRadioWindow() == station;
+        station->OnHide();
+    });
+    watcher.start(50);
+    ASSERT_EQ(Call(kRoot, QStringLiteral("Raise")).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(WaitUntil([&] { return opened && !window.OpenRadioWindow(); }, 10000));
+    // The playing channel went on through the opening and the Hide.
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
 }
 
 TEST_F(MprisTest, IcyTitlesReachToolTipAndMetadataDecodedCleanedAndClearedWhenStale)

@@ -270,6 +270,14 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     EXPECT_EQ(m_window->Playback().IsMuted(), 0);
     EXPECT_FALSE(m_window->Player()->Muted());
 
+    // A volume set elsewhere, as from the desktop bus, moves the slider without unmuting.
+    QTest::mouseClick(mute, Qt::LeftButton);
+    m_window->Playback().SetVolume(20);
+    EXPECT_EQ(slider->value(), 20);
+    EXPECT_TRUE(mute->IsChecked());
+    EXPECT_TRUE(m_window->Player()->Muted());
+    QTest::mouseClick(mute, Qt::LeftButton);
+
     // A window opened while the player is muted shows the tick.
     m_window->ToggleMute();
     Open();
