@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
+#include <functional>
 
 // How long one fetch may take. Every fetch runs on the window thread and blocks it, so each
 // attempt is bounded in total time as well: a server that accepts the connection and then never
@@ -31,12 +33,32 @@ inline constexpr int kFetchKeptBytes = 1024;
 struct FetchResult
 {
     bool ok = false;
-    // At most kFetchKeptBytes bytes, cut at the first zero byte. Empty when !ok.
+    // At most the kept bytes (kFetchKeptBytes unless FetchLimits say otherwise), cut at the
+    // first zero byte. Empty when !ok.
     QByteArray text;
     // libcurl's description of the internet error; empty when ok.
     QString error;
     // Connection attempts made (1 unless the connection could not be made).
     int attempts = 0;
+    // The answer's HTTP status (200 for a shoutcast "ICY 200 OK") and Content-Type header as
+    // sent; 0 and empty when !ok.
+    int status = 0;
+    QByteArray contentType;
+};
+
+// How much of an answer a fetch keeps, and when it may end early. The defaults are those of
+// the three-argument HttpFetch.
+struct FetchLimits
+{
+    // Bytes kept of the answer; the rest of the transfer is abandoned.
+    int keptBytes = kFetchKeptBytes;
+    // Asked whenever bytes arrive, with the answer's content type and the bytes kept so far;
+    // false ends the transfer there as a successful fetch of those bytes. This is how a look at
+    // an address that turns out to be an endless audio stream stops at its first bytes.
+    std::function<bool(const QByteArray& contentType, const QByteArray& kept)> keepReading;
+    // Set from another thread to abandon the fetch: it then ends as an internet error within
+    // about a second, before the next attempt at the latest.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // One plain GET of `address` over a fresh connection with the given user agent. Proxies come
@@ -46,3 +68,6 @@ struct FetchResult
 // https down to http. Internet errors are logged on "wavelark.fetch".
 FetchResult HttpFetch(const QByteArray& address, const QByteArray& userAgent,
                       const FetchSettings& settings);
+// The same with other limits. Safe to call from any thread.
+FetchResult HttpFetch(const QByteArray& address, const QByteArray& userAgent,
+                      const FetchSettings& settings, const FetchLimits& limits);

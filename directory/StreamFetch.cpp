@@ -9,10 +9,24 @@ namespace {
 constexpr char kWebPagePrefix[] = "<!DOCTYP";
 
 // The text of a fetch, or the empty text for an internet error.
-QByteArray FetchText(const QByteArray& address, const ContentServer& server)
+QByteArray FetchText(const QByteArray& address, const ContentServer& server,
+                     const std::atomic<bool>* cancel = nullptr)
 {
-    FetchResult result = HttpFetch(address, server.UserAgent(), kEntryFetchSettings);
+    FetchLimits limits;
+    limits.cancel = cancel;
+    FetchResult result = HttpFetch(address, server.UserAgent(), kEntryFetchSettings, limits);
     return result.ok ? result.text : QByteArray();
+}
+
+// The first line of a stream file's text; empty for the server's error page.
+QByteArray EntryLine(QByteArray text)
+{
+    const qsizetype lineEnd = text.indexOf('\n');
+    if (lineEnd >= 0)
+        text.truncate(lineEnd);
+    if (text.startsWith(kWebPagePrefix))
+        text.clear();
+    return text;
 }
 
 } // namespace
@@ -38,18 +52,19 @@ void FetchRadioAvailability(Catalogue& catalogue, const ContentServer& server)
 QByteArray FetchEntryText(const Catalogue& catalogue, const ContentServer& server, int n,
                           int showError, const MessageSink& showMessage)
 {
-    const QByteArray address = catalogue.PackageFolderAddress + '/' + QByteArray::number(n) + ".rd";
-    QByteArray text = FetchText(address, server);
-
-    const qsizetype lineEnd = text.indexOf('\n');
-    if (lineEnd >= 0)
-        text.truncate(lineEnd);
-    if (text.startsWith(kWebPagePrefix))
-        text.clear();
-
+    const QByteArray text =
+        FetchEntryTextQuietly(catalogue.PackageFolderAddress, server, n, nullptr);
     if (text.isEmpty() && showError == 1 && showMessage)
         showMessage(QByteArray(kChannelInfoUnavailableMessage));
     return text;
+}
+
+QByteArray FetchEntryTextQuietly(const QByteArray& packageFolderAddress,
+                                 const ContentServer& server, int n,
+                                 const std::atomic<bool>* cancel)
+{
+    const QByteArray address = packageFolderAddress + '/' + QByteArray::number(n) + ".rd";
+    return EntryLine(FetchText(address, server, cancel));
 }
 
 QByteArray StreamAddressForName(Catalogue& catalogue, const ContentServer& server,

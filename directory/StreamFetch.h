@@ -3,6 +3,7 @@
 #include "directory/ChannelCatalogue.h"
 
 #include <QByteArray>
+#include <atomic>
 #include <functional>
 
 class ContentServer;
@@ -33,6 +34,12 @@ void FetchRadioAvailability(Catalogue& catalogue, const ContentServer& server);
 // showMessage, once.
 QByteArray FetchEntryText(const Catalogue& catalogue, const ContentServer& server, int n,
                           int showError, const MessageSink& showMessage);
+
+// FetchEntryText of stream file `n` under `packageFolderAddress` without any message, for a
+// fetch off the window thread: setting `cancel` ends it early with the empty text.
+QByteArray FetchEntryTextQuietly(const QByteArray& packageFolderAddress,
+                                 const ContentServer& server, int n,
+                                 const std::atomic<bool>* cancel);
 
 // Clears CurrentStreamAddress; when a channel carries `name`, sets it to FetchEntryText of that
 // channel's file. Returns a copy of CurrentStreamAddress. An unknown name fetches nothing and

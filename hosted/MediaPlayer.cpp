@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <gst/audio/streamvolume.h>
 #include <mutex>
 
@@ -110,6 +111,8 @@ struct MediaPlayer::Bridge
     std::atomic<quint64> generation{0};
     std::atomic<bool> firstAudioArmed{false};
     std::atomic<bool> audioReachedSink{false};
+    // steady_clock nanoseconds of the last audio buffer at the sink, or of put_URL before it.
+    std::atomic<std::int64_t> lastAudioAt{0};
 
     std::mutex eosMutex;
     std::condition_variable eosArrived;
@@ -182,6 +185,7 @@ struct MediaPlayer::Bridge
     {
         // Streaming thread: hand the news to the UI thread, touch nothing here.
         Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        bridge.lastAudioAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
         bridge.audioReachedSink.store(true);
         if (bridge.firstAudioArmed.exchange(false))
             bridge.PostFirstAudio();
@@ -241,6 +245,8 @@ std::unique_ptr<MediaPlayer> MediaPlayer::Create()
 MediaPlayer::MediaPlayer(std::unique_ptr<Pipeline> pipeline, std::shared_ptr<Bridge> bridge)
     : m_pipeline(std::move(pipeline)), m_bridge(std::move(bridge))
 {
+    m_stallTimer.setSingleShot(true);
+    connect(&m_stallTimer, &QTimer::timeout, this, &MediaPlayer::CheckStall);
     const std::lock_guard lock(m_bridge->ownerMutex);
     m_bridge->owner = this;
 }
@@ -295,6 +301,7 @@ bool MediaPlayer::put_URL(const QString& address)
     GstElement* playbin = m_pipeline->playbin.get();
     g_object_set(playbin, "uri", streamAddress->toUtf8().constData(), nullptr);
     m_urlStartedAt = std::chrono::steady_clock::now();
+    m_bridge->lastAudioAt.store(m_urlStartedAt.time_since_epoch().count());
     m_bridge->firstAudioArmed.store(true);
     // Asynchronous: the connection and the first data come later, the call never waits for them.
     if (gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
@@ -302,6 +309,7 @@ bool MediaPlayer::put_URL(const QString& address)
         StopPipeline(false);
         return false;
     }
+    m_stallTimer.start(kStallTimeout);
     return true;
 }
 
@@ -345,6 +353,7 @@ void MediaPlayer::StopPipeline(bool finishCapture)
     if (finishCapture)
         FinishCapture();
     gst_element_set_state(m_pipeline->playbin.get(), GST_STATE_NULL);
+    m_stallTimer.stop();
     // Anything the old stream still has in flight now belongs to a finished generation.
     m_bridge->firstAudioArmed.store(false);
     m_bridge->audioReachedSink.store(false);
@@ -488,4 +497,19 @@ void MediaPlayer::HandleFirstAudio(std::chrono::steady_clock::time_point at, qin
                                       .arg(elapsedMs)
                                       .arg(epochMs);
     Q_EMIT FirstAudio(elapsedMs);
+}
+
+void MediaPlayer::CheckStall()
+{
+    using namespace std::chrono;
+    const steady_clock::time_point last{steady_clock::duration(m_bridge->lastAudioAt.load())};
+    const auto quiet = duration_cast<milliseconds>(steady_clock::now() - last);
+    if (quiet < kStallTimeout) {
+        m_stallTimer.start(kStallTimeout - quiet);
+        return;
+    }
+    qCWarning(lcPlayer).noquote()
+        << QStringLiteral("no audio for %1 ms: the stream stalled").arg(quiet.count());
+    StopPipeline(false);
+    Q_EMIT Stalled();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -51,6 +52,10 @@ public:
     // GStreamer would otherwise reject the address or ask the server for a wrong path.
     static std::optional<QString> CleanStreamAddress(const QString& address);
 
+    // A stream from which no audio buffer has reached the sink for this long, counted from
+    // put_URL or from the last buffer, has stalled. A stream of silence still sends buffers.
+    static constexpr std::chrono::milliseconds kStallTimeout{8000};
+
 Q_SIGNALS:
     // Emitted when a stream's title tag arrives and differs from the last one of this stream.
     void StreamTitleChanged(const QString& title);
@@ -60,6 +65,9 @@ Q_SIGNALS:
     void EndOfStream();
     // Emitted once per put_URL when the first audio buffer reaches the sink.
     void FirstAudio(qint64 millisecondsSincePutUrl);
+    // Emitted when the current stream stalled (see kStallTimeout); the stream is stopped
+    // first, as after PlaybackError.
+    void Stalled();
 
 private:
     struct Pipeline;
@@ -77,10 +85,13 @@ private:
     // Brings the pipeline to NULL; with finishCapture, a capture sink first gets its EOS.
     void StopPipeline(bool finishCapture);
     void FinishCapture();
+    // UI thread: ends a stream whose audio stopped arriving, or looks again when it is due.
+    void CheckStall();
 
     std::unique_ptr<Pipeline> m_pipeline;
     std::shared_ptr<Bridge> m_bridge;
     std::chrono::steady_clock::time_point m_urlStartedAt;
     QString m_streamTitle;
     QString m_organization;
+    QTimer m_stallTimer;
 };

@@ -2,9 +2,11 @@
 
 #include "app/AnsiText.h"
 #include "directory/ChannelCatalogue.h"
+#include "directory/ContentServer.h"
 #include "directory/LocalFiles.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/NowPlaying.h"
+#include "radio/StreamKeeper.h"
 
 #include <QLoggingCategory>
 
@@ -21,6 +23,7 @@ RadioPlayback::~RadioPlayback() = default;
 
 bool RadioPlayback::CreatePlayer()
 {
+    m_keeper.reset();
     m_player = MediaPlayer::Create();
     if (!m_player)
         return false;
@@ -29,7 +32,21 @@ bool RadioPlayback::CreatePlayer()
         if (m_isPlaying == 1)
             SetStreamTitle(CleanStreamTitle(title));
     });
+    m_keeper = std::make_unique<StreamKeeper>(*m_player, m_server.UserAgent());
+    connect(m_keeper.get(), &StreamKeeper::ReconnectingChanged, this,
+            &RadioPlayback::ReconnectingChanged);
     return true;
+}
+
+bool RadioPlayback::IsReconnecting() const
+{
+    return m_keeper && m_keeper->IsReconnecting();
+}
+
+void RadioPlayback::StopKeeping()
+{
+    if (m_keeper)
+        m_keeper->Stop();
 }
 
 const QByteArray& RadioPlayback::SelectedChannelName() const
@@ -56,6 +73,7 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
 {
     if (name.isEmpty() || m_shutDown)
         return;
+    StopKeeping();
     const int index = Choose(name, mode);
     if (index < 0)
         return;
@@ -73,6 +91,7 @@ void RadioPlayback::PlayRandomHere()
 {
     if (m_shutDown)
         return;
+    StopKeeping();
     const int index = Choose(QByteArrayLiteral("random"), PlayMode::Random);
     if (index < 0)
         return;
@@ -93,6 +112,7 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     SetSelectedChannelName(name);
     if (name.isEmpty())
         return;
+    StopKeeping();
     if (m_player)
         m_player->close();
     const QByteArray address = StreamAddressForName(m_catalogue, m_server, name, 1, m_showMessage);
@@ -108,12 +128,14 @@ bool RadioPlayback::PlayAddress(const QByteArray& address)
     const QString text = DecodeAnsi(address);
     qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_catalogue.SelectedChannelName)
                                  << "from" << text.trimmed();
-    if (m_player && !address.trimmed().isEmpty() && m_player->put_URL(text)) {
+    if (m_keeper && !address.trimmed().isEmpty() &&
+        m_keeper->Start(text, AddressFetchFor(m_catalogue.SelectedChannelName))) {
         SetPlaying(1);
         return true;
     }
     // What played belongs to another channel now; stopping it keeps the state honest and lets
     // Resume retry the selected channel.
+    StopKeeping();
     if (m_player)
         m_player->close();
     SetPlaying(0);
@@ -123,6 +145,7 @@ bool RadioPlayback::PlayAddress(const QByteArray& address)
 void RadioPlayback::StopOrResume()
 {
     if (m_isPlaying == 1) {
+        StopKeeping();
         if (m_player && m_player->close())
             SetPlaying(0);
         return;
@@ -157,6 +180,22 @@ bool RadioPlayback::SetVolume(int level)
 void RadioPlayback::Shutdown()
 {
     m_shutDown = true;
+    StopKeeping();
+}
+
+std::function<QString(const std::atomic<bool>&)>
+RadioPlayback::AddressFetchFor(const QByteArray& name) const
+{
+    const int index = FindChannelByName(m_catalogue.RadioChannelList, name);
+    if (index < 0)
+        return {};
+    // Copies: the fetch runs on another thread, and the catalogue may change meanwhile.
+    const int n = m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].position + 1;
+    const QByteArray folder = m_catalogue.PackageFolderAddress;
+    const ContentServer server = m_server;
+    return [n, folder, server](const std::atomic<bool>& cancel) {
+        return DecodeAnsi(FetchEntryTextQuietly(folder, server, n, &cancel));
+    };
 }
 
 void RadioPlayback::SetPlaying(int isPlaying)

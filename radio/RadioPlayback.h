@@ -6,11 +6,14 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <memory>
 
 struct Catalogue;
 class ContentServer;
 class MediaPlayer;
+class StreamKeeper;
 
 // What plays: the one player and the playback state that the tray, the radio window, the
 // channel tree and the desktop bus share. It is owned by the hidden main window and is not a
@@ -30,7 +33,10 @@ public:
     bool CreatePlayer();
     MediaPlayer* Player() const { return m_player.get(); }
 
+    // What the user chose: stays 1 while a lost stream is being reconnected.
     int IsPlaying() const { return m_isPlaying; }
+    // The stream was lost (ended, failed, stalled) and is being reconnected on its own.
+    bool IsReconnecting() const;
     int IsMuted() const { return m_isMuted; }
     // The volume last accepted by the player, 0..100 as the slider stores it (a stored value
     // above 100 is kept as given; the player clamps it).
@@ -76,6 +82,8 @@ Q_SIGNALS:
     void VolumeChanged(int level);
     // StreamTitle changed.
     void StreamTitleChanged(const QString& title);
+    // IsReconnecting changed.
+    void ReconnectingChanged(bool reconnecting);
 
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
@@ -85,6 +93,10 @@ private:
     // The record the random pick or the name chooses, or -1.
     int Choose(const QByteArray& name, PlayMode mode) const;
     QByteArray FetchAddressOf(int recordIndex);
+    // Ends the reconnecting of a lost stream, if any.
+    void StopKeeping();
+    // Asks the content server for the named channel's address again, off the window thread.
+    std::function<QString(const std::atomic<bool>&)> AddressFetchFor(const QByteArray& name) const;
 
     void SetPlaying(int isPlaying);
     void SetMutedFlag(int isMuted);
@@ -96,6 +108,8 @@ private:
     MessageSink m_showMessage;
     LocalClock m_clock = SystemLocalClock;
     std::unique_ptr<MediaPlayer> m_player;
+    // Declared after the player, which it watches: it goes first.
+    std::unique_ptr<StreamKeeper> m_keeper;
     int m_isPlaying = 0;
     int m_isMuted = 0;
     int m_volume = 0;

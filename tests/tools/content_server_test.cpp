@@ -281,12 +281,23 @@ TEST(ContentServerDemo, StreamTableMatchesTheServedCatalogue)
         const QByteArray& mount = fields[2];
         const QByteArray& format = fields[3];
         const int frequency = fields[4].toInt();
-        EXPECT_TRUE(mount.endsWith("." + format));
-        EXPECT_TRUE(format == "ogg" || format == "mp3");
+        EXPECT_TRUE(mount.endsWith("." + (format == "hls" ? QByteArray("m3u8") : format)));
+        EXPECT_TRUE(QList<QByteArray>({"ogg", "mp3", "opus", "aac", "hls", "pls"}).contains(format))
+            << format.constData();
 
+        // The HLS stream and the playlists are the content server's own files.
+        const bool ownFile = format == "hls" || format == "pls";
+        const QByteArray base = ownFile ? "http://127.0.0.1:" + QByteArray::number(server.Port())
+                                        : QByteArray("http://127.0.0.1:1234");
         const HttpAnswer file = Get("/" + fields[1]);
         EXPECT_EQ(file.status, 200);
-        EXPECT_EQ(file.body, "http://127.0.0.1:1234" + mount + "\r\n");
+        EXPECT_EQ(file.body, base + mount + "\r\n");
+        if (format == "pls") {
+            const HttpAnswer playlist = Get(mount);
+            EXPECT_EQ(playlist.status, 200);
+            EXPECT_TRUE(playlist.body.contains("=http://127.0.0.1:1234/tone" + fields[4]))
+                << playlist.body.constData();
+        }
 
         bool isChannel = false;
         const int channel = fields[0].toInt(&isChannel);
@@ -300,6 +311,8 @@ TEST(ContentServerDemo, StreamTableMatchesTheServedCatalogue)
                   "Wavelark/freechannels/package0/" + QByteArray::number(channel) + ".rd");
         EXPECT_EQ(fields[5].at(0), availability.body.at(channel - 1));
         EXPECT_EQ(fields[6], "Tone " + fields[4] + " Hz");
+        if (format == "pls")
+            continue; // a way to a mount of this tone, not a tone of its own
         // One tone per mount and one mount per tone, at least 100 Hz apart from the others.
         EXPECT_EQ(frequencyOfMount.value(mount, frequency), frequency);
         frequencyOfMount.insert(mount, frequency);

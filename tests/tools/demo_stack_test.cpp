@@ -3,6 +3,7 @@
 // live mount with its own tone and title, the misbehaving mounts misbehave as documented) and
 // that stopping the stack, however it ends, leaves no process behind.
 
+#include "support/DemoStack.h"
 #include "support/LocalHttpServer.h"
 #include "support/Loopback.h"
 
@@ -203,60 +204,6 @@ QByteArray CommandLine(int pid)
     return file.open(QIODevice::ReadOnly) ? file.readAll().replace('\0', ' ') : QByteArray();
 }
 
-// One running demo stack; the destructor stops it.
-class DemoStack
-{
-public:
-    explicit DemoStack(const QStringList& extraArguments = {})
-    {
-        DieWithParent(m_process);
-        QStringList arguments{SourceDir() + QStringLiteral("/scripts/demo-stack"),
-                              QStringLiteral("--content-port"),
-                              QStringLiteral("0"),
-                              QStringLiteral("--icecast-port"),
-                              QStringLiteral("0"),
-                              QStringLiteral("--content-server-bin"),
-                              qEnvironmentVariable("WAVELARK_BUILD_DIR") +
-                                  QStringLiteral("/wavelark-content-server")};
-        arguments += extraArguments;
-        m_process.start(QStringLiteral("bash"), arguments);
-        if (!m_process.waitForStarted(5000))
-            return;
-        const auto deadline = Clock::now() + std::chrono::seconds(40);
-        while (!m_process.canReadLine() && Clock::now() < deadline &&
-               m_process.state() == QProcess::Running)
-            m_process.waitForReadyRead(100);
-        m_line = m_process.readLine();
-        const QByteArray prefix = "WAVELARK_CONTENT_SERVER=http://127.0.0.1:";
-        if (m_line.startsWith(prefix) && m_line.endsWith("/\n"))
-            m_port = m_line.mid(prefix.size()).chopped(2).toInt();
-    }
-    ~DemoStack() { Stop(SIGTERM); }
-
-    int Port() const { return m_port; }
-    QByteArray Line() const { return m_line; }
-    QProcess& Process() { return m_process; }
-    int Pid() { return static_cast<int>(m_process.processId()); }
-
-    // Sends the signal and waits (bounded) for the script to end; true when it ended.
-    bool Stop(int signal)
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return true;
-        ::kill(static_cast<pid_t>(m_process.processId()), signal);
-        if (m_process.waitForFinished(20000))
-            return true;
-        m_process.kill();
-        m_process.waitForFinished(5000);
-        return false;
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_line;
-    int m_port = 0;
-};
-
 class DemoStackTest : public ::testing::Test
 {
 protected:
@@ -312,21 +259,49 @@ TEST_F(DemoStackTest, EveryChannelFileNamesALiveMount)
             continue;
         SCOPED_TRACE("channel " + row.channel.toStdString());
         const QByteArray text = GetText(s_stack->Port(), "/" + row.file);
-        EXPECT_EQ(text,
-                  "http://127.0.0.1:" + QByteArray::number(m_icecastPort) + row.mount + "\r\n");
+        // The HLS stream and the playlist files live on the content server itself.
+        const bool onContentServer = row.format == "hls" || row.format == "pls";
+        const int port = onContentServer ? s_stack->Port() : m_icecastPort;
+        EXPECT_EQ(text, "http://127.0.0.1:" + QByteArray::number(port) + row.mount + "\r\n");
 
         if (checkedMounts.contains(row.mount))
             continue;
         checkedMounts.append(row.mount);
+        if (onContentServer) {
+            const std::optional<StreamRead> list =
+                ReadStream(port, row.mount, 1 << 16, milliseconds(5000));
+            ASSERT_TRUE(list.has_value());
+            EXPECT_EQ(list->status, 200);
+            if (row.format == "hls") {
+                EXPECT_TRUE(list->headers.contains("application/vnd.apple.mpegurl"));
+                EXPECT_TRUE(list->body.startsWith("#EXTM3U"));
+                EXPECT_GE(list->body.count("#EXTINF"), 3);
+            } else {
+                EXPECT_TRUE(list->headers.contains("audio/x-scpls"));
+                // A dead first entry, then a live mount with this row's tone.
+                EXPECT_TRUE(list->body.contains(
+                    "File2=http://127.0.0.1:" + QByteArray::number(m_icecastPort) + "/tone" +
+                    QByteArray::number(row.frequency)))
+                    << list->body.constData();
+            }
+            continue;
+        }
         // Icecast's start-up burst arrives at once, so a few kilobytes come quickly.
         const std::optional<StreamRead> audio =
             ReadStream(m_icecastPort, row.mount, 8192, milliseconds(5000));
         ASSERT_TRUE(audio.has_value());
         EXPECT_EQ(audio->status, 200);
         EXPECT_GE(audio->body.size(), 8192);
-        if (row.format == "ogg") {
+        if (row.format == "ogg" || row.format == "opus") {
             EXPECT_TRUE(audio->headers.contains("Content-Type: application/ogg"));
             EXPECT_TRUE(audio->body.startsWith("OggS"));
+            EXPECT_EQ(audio->body.contains("OpusHead"), row.format == "opus");
+        } else if (row.format == "aac") {
+            EXPECT_TRUE(audio->headers.contains("Content-Type: audio/aac"));
+            // ADTS frames: a 12-bit sync word.
+            const qsizetype sync = audio->body.indexOf("\xFF");
+            ASSERT_GE(sync, 0);
+            EXPECT_EQ(static_cast<unsigned char>(audio->body.at(sync + 1)) & 0xF0, 0xF0);
         } else {
             EXPECT_TRUE(audio->headers.contains("Content-Type: audio/mpeg"));
         }
@@ -373,16 +348,20 @@ std::optional<double> MeasureTone(const QByteArray& address)
 TEST_F(DemoStackTest, EachMountPlaysItsOwnTone)
 {
     QMap<QByteArray, int> frequencyOfMount;
+    QMap<QByteArray, int> portOfMount;
     for (const StreamRow& row : s_rows) {
-        if (row.frequency > 0)
+        // A playlist is no stream; its entry is one of the mounts.
+        if (row.frequency > 0 && row.format != "pls") {
             frequencyOfMount.insert(row.mount, row.frequency);
+            portOfMount.insert(row.mount, row.format == "hls" ? s_stack->Port() : m_icecastPort);
+        }
     }
     frequencyOfMount.remove("/silent.mp3"); // may already be paused; its burst is too short
     ASSERT_GE(frequencyOfMount.size(), 8);
     for (auto it = frequencyOfMount.cbegin(); it != frequencyOfMount.cend(); ++it) {
         SCOPED_TRACE(it.key().toStdString());
-        const std::optional<double> measured =
-            MeasureTone("http://127.0.0.1:" + QByteArray::number(m_icecastPort) + it.key());
+        const std::optional<double> measured = MeasureTone(
+            "http://127.0.0.1:" + QByteArray::number(portOfMount.value(it.key())) + it.key());
         ASSERT_TRUE(measured.has_value()) << "no audio decoded";
         EXPECT_NEAR(*measured, it.value(), it.value() * 0.02);
     }

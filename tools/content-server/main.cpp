@@ -5,8 +5,9 @@
 // Several roots overlay each other: the first root that holds a requested file answers, so a
 // test can replace single files of the demo content with a small folder of its own. Paths are
 // taken exactly as requested (letter case matters, as on the real host). In catalogue files
-// (.rd) the placeholder ${STREAM_BASE} becomes the address of the live stream server, whose
-// port is only known when the demo stack starts.
+// (.rd) and playlist files (.pls, .m3u, .asx, .xspf) the placeholder ${STREAM_BASE} becomes the
+// address of the live stream server, whose port is only known when the demo stack starts, and
+// ${SERVER_BASE} this server's own address.
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kStreamBasePlaceholder = "${STREAM_BASE}";
+constexpr std::string_view kServerBasePlaceholder = "${SERVER_BASE}";
 constexpr int kDefaultPort = 8080;
 // Matches the demo stack's default live stream server.
 constexpr std::string_view kDefaultStreamBase = "http://127.0.0.1:8000";
@@ -45,6 +47,8 @@ struct Options
     std::vector<fs::path> roots;
     int port = kDefaultPort;
     std::string streamBase{kDefaultStreamBase};
+    // Known once the server is bound.
+    std::string serverBase;
 };
 
 void PrintUsage(std::FILE* out)
@@ -205,6 +209,18 @@ const char* ContentType(const fs::path& file)
         return "text/css";
     if (extension == ".png")
         return "image/png";
+    if (extension == ".pls")
+        return "audio/x-scpls";
+    if (extension == ".m3u")
+        return "audio/x-mpegurl";
+    if (extension == ".m3u8")
+        return "application/vnd.apple.mpegurl";
+    if (extension == ".ts")
+        return "video/mp2t";
+    if (extension == ".asx")
+        return "video/x-ms-asf";
+    if (extension == ".xspf")
+        return "application/xspf+xml";
     return "application/octet-stream";
 }
 
@@ -278,8 +294,12 @@ void Serve(const Options& options, const httplib::Request& request, httplib::Res
         response.status = 500;
         return;
     }
-    if (Lowercase(file->extension().string()) == ".rd")
+    const std::string extension = Lowercase(file->extension().string());
+    if (extension == ".rd" || extension == ".pls" || extension == ".m3u" || extension == ".asx" ||
+        extension == ".xspf") {
         ReplaceAll(*body, kStreamBasePlaceholder, options.streamBase);
+        ReplaceAll(*body, kServerBasePlaceholder, options.serverBase);
+    }
     response.status = 200;
     response.set_content(*body, ContentType(*file));
 }
@@ -288,7 +308,7 @@ void Serve(const Options& options, const httplib::Request& request, httplib::Res
 
 int main(int argc, char** argv)
 {
-    const std::optional<Options> options = ParseOptions(argc, argv);
+    std::optional<Options> options = ParseOptions(argc, argv);
     if (!options) {
         PrintUsage(stderr);
         return 2;
@@ -333,6 +353,7 @@ int main(int argc, char** argv)
                      host.c_str(), options->port);
         return 1;
     }
+    options->serverBase = "http://" + host + ":" + std::to_string(port);
     std::printf("listening on %s:%d\n", host.c_str(), port);
     std::fflush(stdout);
 

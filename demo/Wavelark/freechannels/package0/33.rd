@@ -1,1 +1,1 @@
-${STREAM_BASE}/tone330.ogg
+${STREAM_BASE}/tone1730.opus

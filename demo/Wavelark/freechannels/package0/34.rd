@@ -1,1 +1,1 @@
-${STREAM_BASE}/tone470.mp3
+${STREAM_BASE}/tone1870.aac

@@ -1,1 +1,1 @@
-${STREAM_BASE}/tone610.ogg
+${SERVER_BASE}/hls/tone2010.m3u8

@@ -1,1 +1,1 @@
-${STREAM_BASE}/tone750.mp3
+${STREAM_BASE}/restart.mp3

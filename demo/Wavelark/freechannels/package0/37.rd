@@ -1,1 +1,1 @@
-${STREAM_BASE}/tone890.ogg
+${SERVER_BASE}/playlists/tone890.pls

@@ -1,0 +1,445 @@
+#include "hosted/Playlist.h"
+
+#include "hosted/MediaPlayer.h"
+
+#include <QUrl>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <optional>
+
+namespace {
+
+// Bytes looked at to tell text from audio before anything else is decided.
+constexpr qsizetype kSniffBytes = 512;
+// A bare address list's first line is an address; one longer than this is not.
+constexpr qsizetype kMaxFirstLine = 4096;
+
+QByteArray MediaType(const QByteArray& contentType)
+{
+    const qsizetype semicolon = contentType.indexOf(';');
+    return (semicolon >= 0 ? contentType.left(semicolon) : contentType).trimmed().toLower();
+}
+
+bool IsOneOf(const QByteArray& type, std::initializer_list<const char*> types)
+{
+    return std::any_of(types.begin(), types.end(), [&](const char* t) { return type == t; });
+}
+
+bool IsPlsType(const QByteArray& type)
+{
+    return IsOneOf(type, {"audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-pls"});
+}
+
+bool IsM3uType(const QByteArray& type)
+{
+    return IsOneOf(type, {"audio/x-mpegurl", "audio/mpegurl", "application/x-mpegurl",
+                          "application/vnd.apple.mpegurl", "audio/x-mpequrl", "application/mpegurl",
+                          "vnd.apple.mpegurl"});
+}
+
+// Also the types of real ASF streams: only the content tells an ASX from one.
+bool IsAsxType(const QByteArray& type)
+{
+    return IsOneOf(type, {"video/x-ms-asf", "video/x-ms-asx", "audio/x-ms-asx", "video/x-ms-wax",
+                          "audio/x-ms-wax", "video/x-ms-wvx", "application/x-ms-asx"});
+}
+
+bool IsXspfType(const QByteArray& type)
+{
+    return type == "application/xspf+xml";
+}
+
+bool IsPlaylistType(const QByteArray& type)
+{
+    return IsPlsType(type) || IsM3uType(type) || IsAsxType(type) || IsXspfType(type);
+}
+
+// Types that are certainly audio or video, never a playlist.
+bool IsMediaType(const QByteArray& type)
+{
+    return !IsPlaylistType(type) &&
+           (type.startsWith("audio/") || type.startsWith("video/") || type == "application/ogg");
+}
+
+// The content without a UTF-8 byte order mark and leading white space.
+QByteArrayView Body(const QByteArray& content)
+{
+    QByteArrayView view(content);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    qsizetype start = 0;
+    while (start < view.size() && (view[start] == ' ' || view[start] == '\t' ||
+                                   view[start] == '\r' || view[start] == '\n'))
+        ++start;
+    return view.sliced(start);
+}
+
+bool IsTextByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool LooksLikeText(QByteArrayView bytes)
+{
+    const QByteArrayView head = bytes.first(std::min(bytes.size(), kSniffBytes));
+    return std::all_of(head.begin(), head.end(), IsTextByte);
+}
+
+bool StartsWithNoCase(QByteArrayView text, QByteArrayView prefix)
+{
+    return text.size() >= prefix.size() &&
+           text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+bool ContainsNoCase(QByteArrayView text, QByteArrayView needle)
+{
+    return QByteArray(text.data(), text.size()).toLower().contains(needle);
+}
+
+// "scheme://" at the start of a line: what a bare list of stream addresses consists of.
+bool StartsWithAddress(QByteArrayView line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && i < 16 &&
+           ((line[i] >= 'a' && line[i] <= 'z') || (line[i] >= 'A' && line[i] <= 'Z')))
+        ++i;
+    return i > 0 && line.sliced(i).startsWith("://");
+}
+
+bool HasHlsTags(QByteArrayView body)
+{
+    for (qsizetype at = body.indexOf("#EXT-X-"); at >= 0; at = body.indexOf("#EXT-X-", at + 1)) {
+        if (at == 0 || body[at - 1] == '\n' || body[at - 1] == '\r')
+            return true;
+    }
+    return false;
+}
+
+PlaylistKind KindOfM3u(QByteArrayView body)
+{
+    return HasHlsTags(body) ? PlaylistKind::Hls : PlaylistKind::M3u;
+}
+
+// By content alone.
+PlaylistKind SniffPlaylist(QByteArrayView body)
+{
+    if (body.isEmpty() || !LooksLikeText(body))
+        return PlaylistKind::NotAPlaylist;
+    if (StartsWithNoCase(body, "[playlist]"))
+        return PlaylistKind::Pls;
+    if (body.startsWith("#EXTM3U"))
+        return KindOfM3u(body);
+    if (body.startsWith('<')) {
+        const QByteArrayView head = body.first(std::min<qsizetype>(body.size(), 4096));
+        if (ContainsNoCase(head, "<asx"))
+            return PlaylistKind::Asx;
+        if (head.indexOf("<playlist") >= 0 && head.indexOf("xspf.org") >= 0)
+            return PlaylistKind::Xspf;
+        return PlaylistKind::NotAPlaylist;
+    }
+    // A bare list: every line that is not a comment is an address.
+    return StartsWithAddress(body) ? PlaylistKind::M3u : PlaylistKind::NotAPlaylist;
+}
+
+QList<QByteArrayView> Lines(QByteArrayView body)
+{
+    QList<QByteArrayView> lines;
+    qsizetype start = 0;
+    while (start <= body.size()) {
+        qsizetype end = start;
+        while (end < body.size() && body[end] != '\n' && body[end] != '\r')
+            ++end;
+        lines.append(body.sliced(start, end - start).trimmed());
+        start = end + 1;
+    }
+    return lines;
+}
+
+class EntryCollector
+{
+public:
+    explicit EntryCollector(const QString& playlistAddress)
+        : m_base(playlistAddress.trimmed(), QUrl::StrictMode)
+    {
+    }
+
+    bool Full() const { return m_entries.size() >= kMaxPlaylistEntries; }
+
+    void Add(const QString& text)
+    {
+        if (Full())
+            return;
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty())
+            return;
+        QUrl url(trimmed, QUrl::StrictMode);
+        if (!url.isValid())
+            return;
+        if (url.isRelative() && m_base.isValid())
+            url = m_base.resolved(url);
+        const std::optional<QString> clean =
+            MediaPlayer::CleanStreamAddress(QString::fromLatin1(url.toEncoded()));
+        if (clean && !m_entries.contains(*clean))
+            m_entries.append(*clean);
+    }
+
+    QStringList Take() { return std::move(m_entries); }
+
+private:
+    QUrl m_base;
+    QStringList m_entries;
+};
+
+QString Decode(QByteArrayView bytes)
+{
+    return QString::fromUtf8(bytes);
+}
+
+void ReadPls(QByteArrayView body, EntryCollector& out)
+{
+    // FileN=address; entries in the order of N, the first of a repeated N wins.
+    std::map<quint32, QByteArrayView> files;
+    for (const QByteArrayView line : Lines(body)) {
+        if (!StartsWithNoCase(line, "file"))
+            continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 5 || equals > 13)
+            continue;
+        const QByteArrayView number = line.sliced(4, equals - 4).trimmed();
+        bool ok = false;
+        const quint32 n = QByteArray(number.data(), number.size()).toUInt(&ok);
+        if (!ok)
+            continue;
+        files.emplace(n, line.sliced(equals + 1));
+        // Only the lowest numbers can be among the entries kept.
+        if (files.size() > size_t(kMaxPlaylistEntries) * 2)
+            files.erase(std::prev(files.end()));
+    }
+    for (const auto& [n, address] : files)
+        out.Add(Decode(address));
+}
+
+void ReadM3u(QByteArrayView body, EntryCollector& out)
+{
+    for (const QByteArrayView line : Lines(body)) {
+        if (out.Full())
+            break;
+        if (!line.isEmpty() && !line.startsWith('#'))
+            out.Add(Decode(line));
+    }
+}
+
+QString DecodeEntities(QString text)
+{
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    text.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text;
+}
+
+bool IsNameByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':';
+}
+
+// ASX files in the wild are rarely well-formed XML (upper-case tags, unquoted attributes, bare
+// ampersands), so they are scanned tag by tag: the href of every <ref> and <entryref>.
+void ReadAsx(QByteArrayView body, EntryCollector& out)
+{
+    qsizetype at = 0;
+    while (!out.Full()) {
+        at = body.indexOf('<', at);
+        if (at < 0)
+            break;
+        ++at;
+        qsizetype nameEnd = at;
+        while (nameEnd < body.size() && IsNameByte(body[nameEnd]))
+            ++nameEnd;
+        const QByteArrayView name = body.sliced(at, nameEnd - at);
+        const qsizetype tagEnd = body.indexOf('>', nameEnd);
+        const QByteArrayView tag =
+            body.sliced(nameEnd, (tagEnd < 0 ? body.size() : tagEnd) - nameEnd);
+        at = tagEnd < 0 ? body.size() : tagEnd;
+        if (name.compare("ref", Qt::CaseInsensitive) != 0 &&
+            name.compare("entryref", Qt::CaseInsensitive) != 0)
+            continue;
+        // Attributes: name = "value" | 'value' | value.
+        qsizetype i = 0;
+        while (i < tag.size()) {
+            while (i < tag.size() && !IsNameByte(tag[i]))
+                ++i;
+            const qsizetype attributeStart = i;
+            while (i < tag.size() && IsNameByte(tag[i]))
+                ++i;
+            const QByteArrayView attribute = tag.sliced(attributeStart, i - attributeStart);
+            while (i < tag.size() &&
+                   (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\r' || tag[i] == '\n'))
+                ++i;
+            if (i >= tag.size() || tag[i] != '=')
+                continue;
+            ++i;
+            while (i < tag.size() &&
+                   (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\r' || tag[i] == '\n'))
+                ++i;
+            qsizetype valueStart = i;
+            qsizetype valueEnd = i;
+            if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+                const char quote = tag[i];
+                valueStart = i + 1;
+                valueEnd = tag.indexOf(quote, valueStart);
+                if (valueEnd < 0)
+                    valueEnd = tag.size();
+                i = std::min(tag.size(), valueEnd + 1);
+            } else {
+                while (valueEnd < tag.size() && tag[valueEnd] != ' ' && tag[valueEnd] != '\t' &&
+                       tag[valueEnd] != '\r' && tag[valueEnd] != '\n')
+                    ++valueEnd;
+                i = valueEnd;
+                // <ref href=http://host/x/> ends the tag, not the address.
+                if (valueEnd == tag.size() && valueEnd > valueStart && tag[valueEnd - 1] == '/')
+                    --valueEnd;
+            }
+            if (attribute.compare("href", Qt::CaseInsensitive) == 0) {
+                out.Add(DecodeEntities(Decode(tag.sliced(valueStart, valueEnd - valueStart))));
+                break;
+            }
+        }
+    }
+}
+
+// XSPF is XML proper: the <location> of every <track>.
+void ReadXspf(QByteArrayView body, EntryCollector& out)
+{
+    QXmlStreamReader xml(QByteArray(body.data(), body.size()));
+    int trackDepth = 0;
+    while (!xml.atEnd() && !out.Full()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        // Real XSPF files declare no entities; one that does is not read on.
+        if (token == QXmlStreamReader::DTD)
+            break;
+        if (token == QXmlStreamReader::StartElement) {
+            if (xml.name() == QLatin1String("track")) {
+                ++trackDepth;
+            } else if (trackDepth > 0 && xml.name() == QLatin1String("location")) {
+                out.Add(xml.readElementText(QXmlStreamReader::SkipChildElements));
+            }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("track") &&
+                   trackDepth > 0) {
+            --trackDepth;
+        }
+    }
+}
+
+} // namespace
+
+bool MayBePlaylist(const QByteArray& contentType, const QByteArray& head)
+{
+    const QByteArray type = MediaType(contentType);
+    if (IsPlaylistType(type) && !IsAsxType(type))
+        return true;
+    if (IsMediaType(type))
+        return false;
+    const QByteArrayView body = Body(head);
+    if (!LooksLikeText(body))
+        return false;
+    if (body.isEmpty())
+        return true;
+    static constexpr QByteArrayView kStarts[] = {"[playlist]", "#", "<"};
+    for (const QByteArrayView start : kStarts) {
+        const qsizetype n = std::min(body.size(), start.size());
+        if (body.first(n).compare(start.first(n), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    // A bare list of addresses: its first line must be one.
+    qsizetype lineEnd = 0;
+    while (lineEnd < body.size() && body[lineEnd] != '\n' && body[lineEnd] != '\r')
+        ++lineEnd;
+    if (lineEnd > kMaxFirstLine)
+        return false;
+    if (StartsWithAddress(body.first(lineEnd)))
+        return true;
+    // Too short to tell yet: a scheme still being spelled out.
+    return lineEnd == body.size() && lineEnd < 16 &&
+           std::all_of(body.begin(), body.end(), [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '/';
+           });
+}
+
+PlaylistKind DetectPlaylist(const QByteArray& contentType, const QByteArray& content)
+{
+    const QByteArray type = MediaType(contentType);
+    const QByteArrayView body = Body(content);
+    if (IsPlsType(type))
+        return PlaylistKind::Pls;
+    if (IsM3uType(type)) {
+        // Also what servers send for a PLS now and then: the content decides between the two.
+        return StartsWithNoCase(body, "[playlist]") ? PlaylistKind::Pls : KindOfM3u(body);
+    }
+    if (IsXspfType(type))
+        return PlaylistKind::Xspf;
+    if (IsAsxType(type))
+        return SniffPlaylist(body) == PlaylistKind::Asx ? PlaylistKind::Asx
+                                                        : PlaylistKind::NotAPlaylist;
+    if (IsMediaType(type) || type == "text/html")
+        return PlaylistKind::NotAPlaylist;
+    return SniffPlaylist(body);
+}
+
+QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
+                            const QString& playlistAddress)
+{
+    EntryCollector out(playlistAddress);
+    const QByteArrayView body = Body(content);
+    switch (kind) {
+    case PlaylistKind::Pls:
+        ReadPls(body, out);
+        break;
+    case PlaylistKind::M3u:
+        ReadM3u(body, out);
+        break;
+    case PlaylistKind::Asx:
+        ReadAsx(body, out);
+        break;
+    case PlaylistKind::Xspf:
+        ReadXspf(body, out);
+        break;
+    case PlaylistKind::Hls:
+    case PlaylistKind::NotAPlaylist:
+        break;
+    }
+    return out.Take();
+}
+
+Playlist ReadPlaylist(const QByteArray& contentType, const QByteArray& content,
+                      const QString& playlistAddress)
+{
+    Playlist playlist;
+    playlist.kind = DetectPlaylist(contentType, content);
+    playlist.entries = PlaylistEntries(playlist.kind, content, playlistAddress);
+    return playlist;
+}
+
+QString PlaylistKindName(PlaylistKind kind)
+{
+    switch (kind) {
+    case PlaylistKind::Pls:
+        return QStringLiteral("PLS");
+    case PlaylistKind::M3u:
+        return QStringLiteral("M3U");
+    case PlaylistKind::Asx:
+        return QStringLiteral("ASX");
+    case PlaylistKind::Xspf:
+        return QStringLiteral("XSPF");
+    case PlaylistKind::Hls:
+        return QStringLiteral("HLS");
+    case PlaylistKind::NotAPlaylist:
+        break;
+    }
+    return QStringLiteral("no playlist");
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Playlist files that radio stations publish in place of a stream address: what kind an answer
+// is, and the stream addresses it lists. Pure functions of bytes, safe on any input: nothing
+// here fetches, and nothing grows beyond the bounds below.
+
+enum class PlaylistKind {
+    NotAPlaylist,
+    Pls,  // [playlist] with File1=..., File2=...
+    M3u,  // one address per line, # comments, with or without #EXTM3U
+    Asx,  // <asx><entry><ref href="..."/></entry></asx>
+    Xspf, // <playlist><trackList><track><location>...</location></track></trackList></playlist>
+    Hls,  // an M3U8 with #EXT-X- tags: a segmented stream that GStreamer plays itself
+};
+
+struct Playlist
+{
+    PlaylistKind kind = PlaylistKind::NotAPlaylist;
+    // Absolute stream addresses in the playlist's order, each one the player accepts (see
+    // MediaPlayer::CleanStreamAddress); relative ones resolved against the playlist's address.
+    // Always empty for Hls and NotAPlaylist.
+    QStringList entries;
+};
+
+// A playlist is read up to this size; real ones are a few hundred bytes.
+inline constexpr int kMaxPlaylistBytes = 64 * 1024;
+// Entries kept of one playlist; the rest are ignored.
+inline constexpr int kMaxPlaylistEntries = 32;
+
+// Whether an answer that starts with `head` and carries `contentType` may still turn out to be
+// a playlist, so that reading on is worth it. False for audio and video types and for bytes
+// that are not text, which is how a look at a live stream ends at its first bytes.
+bool MayBePlaylist(const QByteArray& contentType, const QByteArray& head);
+
+// What the whole answer is: by its content type where that names a playlist, else by its
+// content. The file name plays no part: a ".pls" address that answers with audio is audio.
+PlaylistKind DetectPlaylist(const QByteArray& contentType, const QByteArray& content);
+
+// The entries of `content` read as `kind`, resolved against `playlistAddress`.
+QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
+                            const QString& playlistAddress);
+
+// DetectPlaylist and PlaylistEntries in one.
+Playlist ReadPlaylist(const QByteArray& contentType, const QByteArray& content,
+                      const QString& playlistAddress);
+
+// "PLS", "M3U", ... for log lines.
+QString PlaylistKindName(PlaylistKind kind);

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""End to end: streams that keep playing.  The real program under Xvfb with the demo stack; the
+demo stack's restartable mount is stopped and started again mid-play, and the audio must come
+back without anyone touching the program.  The other stream formats of the demo (Opus, AAC,
+HLS, a playlist with a dead first entry) play from a saved channel with their own tones.
+
+Run one class:  python3 tests/e2e/test_streams.py -v StreamsKeepPlaying
+"""
+
+import re
+import signal
+import time
+import unittest
+
+from harness import DemoStack, World, dominant_tone, tail, wait_for
+from program import FIRST_AUDIO
+from tray_case import AUDIO_TIMEOUT, TrayTestCase
+
+RECONNECTING = re.compile(r"^wavelark\.stream: the stream (?P<what>ended|failed|stalled) ")
+PLAYING_AGAIN = re.compile(r"^wavelark\.stream: playing again: (?P<url>\S+)")
+
+
+class StreamsKeepPlaying(TrayTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.stack_world = World("stack")
+        cls.stack = DemoStack(cls.stack_world)
+        try:
+            cls.content_server = cls.stack.start()
+        except Exception:
+            print(tail(cls.stack_world.root / "demo-stack.log"))
+            cls.stack_world.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        stragglers = cls.stack_world.close()
+        if stragglers:
+            raise AssertionError(f"demo stack processes outlived the tests: {stragglers}")
+
+    def setUp(self):
+        self.assertTrue(self.stack.running(), "the demo stack has stopped:\n"
+                        + tail(self.stack_world.root / "demo-stack.log"))
+        super().setUp()
+
+    def stack_says(self, text, timeout=30):
+        log = self.stack_world.root / "demo-stack.log"
+        wait_for(lambda: text in log.read_text(errors="replace"), timeout,
+                 what=f"the demo stack to say {text!r}")
+
+    def channel_on(self, mount):
+        return next(c for c in self.channels.values() if c.mount == mount)
+
+    def assert_tone(self, program, channel, starts=1):
+        program.wait_log(FIRST_AUDIO, AUDIO_TIMEOUT, starts, what=f"first audio buffer #{starts}")
+        grown = program.audio_bytes() + 44100 * 4
+        wait_for(lambda: program.audio_bytes() >= grown, AUDIO_TIMEOUT, what="a second of audio")
+        tone = dominant_tone(program.wav, self.tones)
+        self.assertEqual(tone.freq_hz, channel.freq_hz,
+                         f"expected the {channel.freq_hz} Hz tone of channel {channel.number}, heard {tone}")
+        self.assertGreater(tone.purity, 0.9, f"the tone is not clean: {tone}")
+
+    def test_a_mount_stopped_and_restarted_mid_play_comes_back_by_itself(self):
+        channel = self.channel_on("/restart.mp3")
+        with self.step("play the restartable mount's channel"):
+            program = self.start_program("restart", channel)
+            self.wait_icon(program)
+            self.assert_tone(program, channel)
+        with self.step("stop the mount: the program notices and keeps trying, silently"):
+            self.stack.process.send_signal(signal.SIGUSR1)
+            self.stack_says("/restart.mp3 stopped")
+            program.wait_log(RECONNECTING, 20, what="the program to notice the lost stream")
+            self.wait_audio_settles(program)
+            self.assertEqual(self.desktop.top_level_windows(pid=program.process.pid), [],
+                             "a window or message box appeared")
+            time.sleep(3)
+        with self.step("start the mount again: audio resumes without the user"):
+            self.stack.process.send_signal(signal.SIGUSR1)
+            self.stack_says("/restart.mp3 is back")
+            again = program.wait_log(PLAYING_AGAIN, 40, what="the program to play again")
+            self.assertTrue(again.group("url").endswith(channel.mount))
+            self.assert_tone(program, channel, starts=2)
+            self.assertTrue(program.running())
+            self.assertEqual(self.desktop.top_level_windows(pid=program.process.pid), [])
+        with self.step("the program still ends cleanly"):
+            self.end_program(program)
+
+    def test_every_stream_format_plays_its_tone(self):
+        for mount in ("/tone1730.opus", "/tone1870.aac", "/hls/tone2010.m3u8",
+                      "/playlists/tone890.pls"):
+            channel = self.channel_on(mount)
+            with self.subTest(mount), self.step(f"play channel {channel.number} ({mount})"):
+                program = self.start_program(f"format-{channel.number}", channel)
+                self.wait_icon(program)
+                self.assert_tone(program, channel)
+                self.end_program(program)
+                wait_for(lambda: not self.desktop.docked_icons(), 10, what="the icon to go")
+
+
+if __name__ == "__main__":
+    unittest.main()
