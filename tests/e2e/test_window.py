@@ -335,7 +335,6 @@ class RadioWindow(WindowTestCase):
             self.park_pointer()
             self.wait_tree(window, self.channels_of(home), playing=start)
             self.wait_thumb(window, 50)
-            loud_50 = self.loudness_after_a_while(program, start)
 
         with self.step(f"choose {country} in the country list by mouse"):
             self.click_client(window, COUNTRY_LIST[0] + COUNTRY_LIST[2] // 2, COUNTRY_LIST[1] + 10)
@@ -357,6 +356,7 @@ class RadioWindow(WindowTestCase):
             self.wait_tree(window, brazil, playing=chosen)
             self.assertEqual((program.folder / "channel.dat").read_bytes(),
                              b"package0\n" + chosen.name_bytes)
+            loud_50 = self.loudness_after_a_while(program, chosen)
 
         with self.step("two clicks on the groove right of the thumb: volume 70, louder"):
             for _ in range(2):
@@ -365,7 +365,7 @@ class RadioWindow(WindowTestCase):
             self.wait_thumb(window, 70)
             # The player's volume is cubic: 70 against 50 is (7/5)^3 times the amplitude.
             ratio = self.loudness_after_a_while(program, chosen) / loud_50
-            self.assertAlmostEqual(ratio, (70 / 50) ** 3, delta=0.4, msg="loudness at 70 vs 50")
+            self.assertAlmostEqual(ratio, (70 / 50) ** 3, delta=0.3, msg="loudness at 70 vs 50")
 
         with self.step("drag the thumb past the left end: volume 0, silent"):
             x = window.x + BORDER + thumb_left(70) + THUMB_LENGTH // 2
@@ -387,7 +387,7 @@ class RadioWindow(WindowTestCase):
             self.park_pointer()
             self.wait_thumb(window, 40)
             ratio = self.loudness_after_a_while(program, chosen) / loud_50
-            self.assertAlmostEqual(ratio, (40 / 50) ** 3, delta=0.15, msg="loudness at 40 vs 50")
+            self.assertAlmostEqual(ratio, (40 / 50) ** 3, delta=0.08, msg="loudness at 40 vs 50")
 
         with self.step(f"right click {favourite.name}, choose Add to My Channels (twice)"):
             favourites = program.folder / "favoutites.dat"
@@ -409,7 +409,7 @@ class RadioWindow(WindowTestCase):
             self.assertEqual(len(self.desktop.docked_icons()), 1)
             self.assertTrue(program.running())
             ratio = self.loudness_after_a_while(program, chosen) / loud_50
-            self.assertAlmostEqual(ratio, (40 / 50) ** 3, delta=0.15, msg="loudness after Hide")
+            self.assertAlmostEqual(ratio, (40 / 50) ** 3, delta=0.08, msg="loudness after Hide")
             self.assertEqual(len(program.matches(PLAYING)), starts, "Hide started a channel")
 
         with self.step("a double click on the icon opens it again as it was left"):
@@ -485,7 +485,11 @@ class WebPages(WindowTestCase):
         try:
             wait_for(drawn, PAGE_TIMEOUT, interval=0.5, what="the page to be drawn")
         except StepFailed:
-            raise StepFailed(problem[0]) from None
+            # Where the page went instead: a view outside the window shows up here.
+            shown = [f"{w.name or hex(w.wid)} {w.width}x{w.height}+{w.x}+{w.y}"
+                     for w in self.desktop.windows()
+                     if w.depth == 0 and w.wid in self.desktop.visible_ids("--name", ".")]
+            raise StepFailed(f"{problem[0]}; windows on the screen: {shown}") from None
 
     def test_website_and_download_pages(self):
         channel = self.channels[16]
