@@ -99,8 +99,8 @@ void CWavelark::StartDesktopIntegration()
 {
     if (m_tray && !m_trayToolTip) {
         m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
-        // Where the player reconnects by itself, its state reaches the tool tip through
-        // TrayToolTip::SetReconnecting (connected to RadioPlayback::ReconnectingChanged).
+        connect(m_playback, &RadioPlayback::ReconnectingChanged, m_trayToolTip,
+                &TrayToolTip::SetReconnecting);
     }
     if (m_mpris)
         return;
