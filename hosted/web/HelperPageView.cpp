@@ -19,7 +19,9 @@ constexpr int kQuitTimeoutMs = 5000;
 HelperPageView::HelperPageView(const QString& helperPath, QWidget* parent)
     : QWidget(parent), m_helper(new QProcess)
 {
-    // A native window of its own for the helper to draw into.
+    // A native window of its own for the helper to draw into, at the wrapper's full size.
+    if (parent)
+        resize(parent->size());
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
 

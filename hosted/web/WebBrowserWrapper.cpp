@@ -24,20 +24,28 @@ bool CWebBrowserWrapper::Create(const QRect& rectInParentClient, QWidget* parent
     if (m_view)
         return true;
     WebPageEngine* engine = m_loader->Engine();
-    QWidget* view = engine ? engine->CreatePageView(this) : nullptr;
+    if (!engine) {
+        hide();
+        return false;
+    }
+    // The wrapper takes its place before the view exists: a page drawn by a helper process goes
+    // into the view's native window, and moving the wrapper into another window afterwards
+    // would make that native window anew and leave the helper drawing into nothing.
+    if (parentWidget() != parent)
+        setParent(parent);
+    setGeometry(rectInParentClient);
+    show();
+    QWidget* view = engine->CreatePageView(this);
     if (!view) {
         hide();
         return false;
     }
     m_view = view;
-    if (parentWidget() != parent)
-        setParent(parent);
     SetControlId(this, controlId);
-    setGeometry(rectInParentClient);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
-    show();
+    m_view->show();
     return true;
 }
 
