@@ -73,6 +73,18 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
 {
     if (name.isEmpty() || m_shutDown)
         return;
+    PlayChosen(name, mode, false);
+}
+
+void RadioPlayback::PlayRandomHere()
+{
+    if (m_shutDown)
+        return;
+    PlayChosen(QByteArrayLiteral("random"), PlayMode::Random, true);
+}
+
+void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
+{
     StopKeeping();
     const int index = Choose(name, mode);
     if (index < 0)
@@ -84,24 +96,8 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
     if (m_shutDown)
         return;
     SetSelectedChannelName(chosenName);
-    PlayAddress(address);
-}
-
-void RadioPlayback::PlayRandomHere()
-{
-    if (m_shutDown)
-        return;
-    StopKeeping();
-    const int index = Choose(QByteArrayLiteral("random"), PlayMode::Random);
-    if (index < 0)
-        return;
-    const QByteArray chosenName =
-        m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
-    const QByteArray address = FetchAddressOf(index);
-    if (m_shutDown)
-        return;
-    SetSelectedChannelName(chosenName);
-    SaveLastChannelWithLineEnd(m_catalogue, chosenName);
+    if (saveAsLastChannel)
+        SaveLastChannelWithLineEnd(m_catalogue, chosenName);
     PlayAddress(address);
 }
 

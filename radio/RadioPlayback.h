@@ -90,6 +90,9 @@ private:
     // the user was told) or one the player refuses stops what plays, so that playback always
     // belongs to the selected channel and the next Resume retries it. True when it plays.
     bool PlayAddress(const QByteArray& address);
+    // Plays the record the name or the clock chooses; with saveAsLastChannel the choice is
+    // stored in "channel.dat" (name + LF) too.
+    void PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel);
     // The record the random pick or the name chooses, or -1.
     int Choose(const QByteArray& name, PlayMode mode) const;
     QByteArray FetchAddressOf(int recordIndex);

@@ -12,38 +12,15 @@ import signal
 import time
 import unittest
 
-from harness import DemoStack, World, dominant_tone, tail, wait_for
+from harness import dominant_tone, wait_for
 from program import FIRST_AUDIO
-from tray_case import AUDIO_TIMEOUT, TrayTestCase
+from tray_case import AUDIO_TIMEOUT, StackTestCase
 
 RECONNECTING = re.compile(r"^wavelark\.stream: the stream (?P<what>ended|failed|stalled) ")
 PLAYING_AGAIN = re.compile(r"^wavelark\.stream: playing again: (?P<url>\S+)")
 
 
-class StreamsKeepPlaying(TrayTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.stack_world = World("stack")
-        cls.stack = DemoStack(cls.stack_world)
-        try:
-            cls.content_server = cls.stack.start()
-        except Exception:
-            print(tail(cls.stack_world.root / "demo-stack.log"))
-            cls.stack_world.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        stragglers = cls.stack_world.close()
-        if stragglers:
-            raise AssertionError(f"demo stack processes outlived the tests: {stragglers}")
-
-    def setUp(self):
-        self.assertTrue(self.stack.running(), "the demo stack has stopped:\n"
-                        + tail(self.stack_world.root / "demo-stack.log"))
-        super().setUp()
-
+class StreamsKeepPlaying(StackTestCase):
     def stack_says(self, text, timeout=30):
         log = self.stack_world.root / "demo-stack.log"
         wait_for(lambda: text in log.read_text(errors="replace"), timeout,

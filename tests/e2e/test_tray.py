@@ -8,36 +8,13 @@ Run one class:  python3 tests/e2e/test_tray.py -v PlayingFromTheTray
 
 import unittest
 
-from harness import DemoStack, World, closed_port, dominant_tone, read_wav_header, tail
+from harness import closed_port, dominant_tone, read_wav_header, tail
 from program import PLAYING, STOPPING, STREAM_TITLE
-from tray_case import EXIT_TIMEOUT, TrayTestCase
+from tray_case import EXIT_TIMEOUT, StackTestCase, TrayTestCase
 
 
-class PlayingFromTheTray(TrayTestCase):
+class PlayingFromTheTray(StackTestCase):
     """Start-up, the tray menu and a second start, against a running demo stack."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.stack_world = World("stack")
-        cls.stack = DemoStack(cls.stack_world)
-        try:
-            cls.content_server = cls.stack.start()
-        except Exception:
-            print(tail(cls.stack_world.root / "demo-stack.log"))
-            cls.stack_world.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        stragglers = cls.stack_world.close()
-        if stragglers:
-            raise AssertionError(f"demo stack processes outlived the tests: {stragglers}")
-
-    def setUp(self):
-        self.assertTrue(self.stack.running(), "the demo stack has stopped:\n"
-                        + tail(self.stack_world.root / "demo-stack.log"))
-        super().setUp()
 
     def test_saved_channel_plays_at_start_with_the_icon_docked(self):
         by_number = self.channels

@@ -18,10 +18,10 @@ import unittest
 from pathlib import Path
 
 from desktop import SCREEN, Window
-from harness import (ARCHIVE, BUILD_DIR, SOURCE_DIR, DemoStack, StepFailed, World,
-                     dominant_tone, tail, wait_for)
+from harness import (ARCHIVE, BUILD_DIR, SOURCE_DIR, StepFailed, dominant_tone, wait_for)
 from program import PLAYING, Program, working_folder
-from tray_case import AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT, TrayTestCase
+from tray_case import (AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT,
+                       StackTestCase)
 
 # The program switches the web engine's sandbox off itself when it runs as root; a variable
 # inherited from the shell running the tests would hide whether it does.
@@ -113,7 +113,7 @@ def find_picture(pixels, picture, tolerance=10):
     return found
 
 
-class WindowTestCase(TrayTestCase):
+class WindowTestCase(StackTestCase):
     """A demo stack per class; the radio window opened from the tray and read from the screen."""
 
     @classmethod
@@ -122,25 +122,6 @@ class WindowTestCase(TrayTestCase):
         cls.categories = read_categories()
         cls.speaker = read_picture("speaker.png")
         cls.speaker_waves = read_picture("speaker_waves.png")
-        cls.stack_world = World("stack")
-        cls.stack = DemoStack(cls.stack_world)
-        try:
-            cls.content_server = cls.stack.start()
-        except Exception:
-            print(tail(cls.stack_world.root / "demo-stack.log"))
-            cls.stack_world.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        stragglers = cls.stack_world.close()
-        if stragglers:
-            raise AssertionError(f"demo stack processes outlived the tests: {stragglers}")
-
-    def setUp(self):
-        self.assertTrue(self.stack.running(), "the demo stack has stopped:\n"
-                        + tail(self.stack_world.root / "demo-stack.log"))
-        super().setUp()
 
     # --- the catalogue -----------------------------------------------------------------------------
 

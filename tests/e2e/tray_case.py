@@ -8,7 +8,7 @@ import time
 import unittest
 
 from desktop import SCREEN, Desktop
-from harness import (MENU_ITEMS, World, dominant_tone, read_channels, tail,
+from harness import (MENU_ITEMS, DemoStack, World, dominant_tone, read_channels, tail,
                      tone_frequencies, wait_for)
 from program import FIRST_AUDIO, PLAYING, Program, working_folder
 
@@ -195,3 +195,30 @@ class TrayTestCase(unittest.TestCase):
         if abs((dark_columns[0] + dark_columns[-1]) / 2 - dialog.width / 2) > 12:
             return "the text is not centred"
         return None
+
+
+class StackTestCase(TrayTestCase):
+    """A TrayTestCase whose tests share one demo stack, started for the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.stack_world = World("stack")
+        cls.stack = DemoStack(cls.stack_world)
+        try:
+            cls.content_server = cls.stack.start()
+        except Exception:
+            print(tail(cls.stack_world.root / "demo-stack.log"))
+            cls.stack_world.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        stragglers = cls.stack_world.close()
+        if stragglers:
+            raise AssertionError(f"demo stack processes outlived the tests: {stragglers}")
+
+    def setUp(self):
+        self.assertTrue(self.stack.running(), "the demo stack has stopped:\n"
+                        + tail(self.stack_world.root / "demo-stack.log"))
+        super().setUp()

@@ -13,25 +13,12 @@
 
 // Shared by the playback tests: the encoded test streams (made once per suite), a temporary
 // working folder per test, and players built with a chosen WAVELARK_AUDIO_SINK.
-class PlayerFixture : public ::testing::Test
+class PlayerFixture : public WithTestStreams
 {
 protected:
     static constexpr int kStartTimeoutMs = 5000;
     static constexpr QByteArrayView kPacedSink = "fakesink sync=true";
 
-    static void SetUpTestSuite()
-    {
-        s_streams = std::make_unique<TestStreams>();
-        if (!s_streams->Start())
-            s_streams.reset();
-    }
-    static void TearDownTestSuite() { s_streams.reset(); }
-
-    void SetUp() override
-    {
-        if (!s_streams)
-            GTEST_SKIP() << "no test streams";
-    }
     void TearDown() override { qunsetenv("WAVELARK_AUDIO_SINK"); }
 
     static const TestStreams& Streams() { return *s_streams; }
@@ -55,5 +42,4 @@ protected:
     TempFolder m_folder;
 
 private:
-    static inline std::unique_ptr<TestStreams> s_streams;
 };

@@ -111,7 +111,7 @@ private:
 
 // The hidden main window against a real content server and a real player on fakesink, in a
 // temporary working folder.
-class RadioTest : public testing::Test
+class RadioTest : public WithTestStreams
 {
 protected:
     explicit RadioTest(QByteArray catalogue = kCatalogue, std::string availability = "1101")
@@ -119,18 +119,11 @@ protected:
     {
     }
 
-    static void SetUpTestSuite()
-    {
-        s_streams = std::make_unique<TestStreams>();
-        if (!s_streams->Start())
-            s_streams.reset();
-    }
-    static void TearDownTestSuite() { s_streams.reset(); }
-
     void SetUp() override
     {
-        if (!s_streams)
-            GTEST_SKIP() << "no test streams";
+        WithTestStreams::SetUp();
+        if (IsSkipped())
+            return;
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
         m_server =
@@ -173,7 +166,6 @@ protected:
         return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
     }
 
-    static inline std::unique_ptr<TestStreams> s_streams;
     QByteArray m_catalogueText;
     TempFolder m_folder;
     CatalogueServer m_content;

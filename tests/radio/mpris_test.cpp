@@ -6,6 +6,7 @@
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Mpris.h"
+#include "radio/RadioFixture.h"
 #include "radio/Station.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
@@ -146,31 +147,6 @@ QVariantMap Metadata()
     return Get(kPlayer, QStringLiteral("Metadata")).toMap();
 }
 
-// An interface archive holding one entry, "channels.rd".
-QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
-{
-    const QByteArray name = "channels.rd";
-    QByteArray bytes(4, '\0');
-    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
-    const auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            bytes.append(char((v >> (8 * i)) & 0xFF));
-    };
-    put16(1);
-    put32(quint32(name.size()));
-    bytes.append(name);
-    put32(quint32(catalogue.size()));
-    put32(quint32(bytes.size() + 4));
-    bytes.append(catalogue);
-    return bytes;
-}
-
-const QByteArray kCatalogue = "4\r\n"
-                              "Germany\r\nNews from the north\r\n11\r\nAlpha\r\n"
-                              "Germany\r\nThe second\r\n12\r\nBeta\r\n"
-                              "France\r\nNot offered\r\n13\r\nGamma\r\n"
-                              "France\r\nThe last\r\n14\r\nDelta\r\n";
-
 std::string StreamFile(int n)
 {
     return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
@@ -287,17 +263,9 @@ public Q_SLOTS:
     }
 };
 
-class MprisTest : public testing::Test
+class MprisTest : public WithTestStreams
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_streams = std::make_unique<TestStreams>();
-        if (!s_streams->Start())
-            s_streams.reset();
-    }
-    static void TearDownTestSuite() { s_streams.reset(); }
-
     void SetUp() override
     {
         if (!SessionBusEnvironment::s_bus)
@@ -338,7 +306,6 @@ protected:
         QTest::qWait(300);
     }
 
-    static inline std::unique_ptr<TestStreams> s_streams;
     TempFolder m_folder;
     ContentAndIcyServer m_content;
     std::unique_ptr<ContentServer> m_server;

@@ -6,6 +6,7 @@
 #include "radio/Station.h"
 #include "radio/StationIds.h"
 #include "radio/TrayIcon.h"
+#include "support/AddressSanitizer.h"
 #include "support/Wait.h"
 #include "ui/CheckButton.h"
 #include "ui/CoolSlider.h"
@@ -15,14 +16,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WAVELARK_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WAVELARK_ASAN 1
-#endif
-#endif
 
 namespace {
 

@@ -25,21 +25,14 @@ namespace {
 constexpr int kMp3BytesPerSecond = 16000;
 const QByteArray kAgent = "Wavelark/3.0";
 
-class StreamKeeperTest : public ::testing::Test
+class StreamKeeperTest : public WithTestStreams
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_streams = std::make_unique<TestStreams>();
-        if (!s_streams->Start())
-            s_streams.reset();
-    }
-    static void TearDownTestSuite() { s_streams.reset(); }
-
     void SetUp() override
     {
-        if (!s_streams)
-            GTEST_SKIP() << "no test streams";
+        WithTestStreams::SetUp();
+        if (IsSkipped())
+            return;
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         m_player = MediaPlayer::Create();
         qunsetenv("WAVELARK_AUDIO_SINK");
@@ -87,8 +80,6 @@ protected:
     std::unique_ptr<StreamKeeper> m_keeper;
     std::unique_ptr<QSignalSpy> m_firstAudio;
     std::unique_ptr<QSignalSpy> m_reconnecting;
-
-    static inline std::unique_ptr<TestStreams> s_streams;
 };
 
 TEST_F(StreamKeeperTest, AStreamThatEndsPlaysAgainWithinThreeSeconds)

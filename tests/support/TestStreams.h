@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 // A few seconds of 440 Hz tone encoded at test time, served over HTTP from 127.0.0.1 with
@@ -32,3 +33,25 @@ private:
 
 // A port on 127.0.0.1 that nothing listens on (bound once by the test, then released).
 int ClosedLocalPort();
+
+// A suite whose tests play the encoded test streams: they are made once for the suite and
+// served until its last test has run. Tests are skipped when they cannot be made.
+class WithTestStreams : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_streams = std::make_unique<TestStreams>();
+        if (!s_streams->Start())
+            s_streams.reset();
+    }
+    static void TearDownTestSuite() { s_streams.reset(); }
+
+    void SetUp() override
+    {
+        if (!s_streams)
+            GTEST_SKIP() << "no test streams";
+    }
+
+    static inline std::unique_ptr<TestStreams> s_streams;
+};

@@ -1,6 +1,7 @@
 #include "hosted/web/Explorer.h"
 #include "hosted/web/Radio_explorer.h"
 #include "hosted/web/WebPageEngineLoader.h"
+#include "support/AddressSanitizer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
@@ -20,14 +21,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WAVELARK_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WAVELARK_ASAN 1
-#endif
-#endif
 
 // Qt WebEngine's Chromium is not built for AddressSanitizer: in an instrumented process (this
 // one with the plugin, or the instrumented helper) it aborts on new/delete size mismatches
