@@ -21,6 +21,7 @@
 #include "ui/SkinCursors.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -380,6 +381,14 @@ void CStation::ShowWebPage(const QByteArray& address)
         setFocus();
         update();
     }
+}
+
+void CStation::showEvent(QShowEvent* event)
+{
+    SkinnedDialog::showEvent(event);
+    // The wall-clock time lets a benchmark relate the opening to the tray click that asked for it.
+    qCInfo(lcStation).nospace() << "radio window shown, epoch_ms="
+                                << QDateTime::currentMSecsSinceEpoch();
 }
 
 void CStation::CentreTitle()

@@ -75,6 +75,9 @@ Q_SIGNALS:
     // The user chose "Exit": the program ends after the window has closed.
     void ExitRequested();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void CreateControls();
     void OnVolumeMoved(int position);

@@ -1,4 +1,5 @@
 #include "hosted/web/Explorer.h"
+#include "hosted/web/HelperPageView.h"
 #include "hosted/web/Radio_explorer.h"
 #include "hosted/web/WebPageEngineLoader.h"
 #include "support/AddressSanitizer.h"
@@ -337,4 +338,36 @@ TEST(WebBrowserWrapper, TheHelperProcessEndsWithTheView)
     window.reset(); // as the radio window is destroyed on Hide
     EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(helpers[0]); }, 10000))
         << "the page helper outlived its view";
+}
+
+TEST(WebBrowserWrapper, TheHelperDrawsIntoTheViewsWindowWhereverTheWrapperWasMade)
+{
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN();
+    // The radio window makes its wrapper without a parent and gives it one in Create; the
+    // helper is told the view's window id once, so that window must survive the move.
+    const struct
+    {
+        const char* name;
+        bool parentFirst;
+    } cases[] = {{"made inside the window", true}, {"made without a parent", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WebPageEngineLoader loader(Kind::HelperProcess, WebPageEngineLoader::DefaultHelperPath());
+        QWidget window;
+        window.resize(900, 700);
+        window.show();
+        auto* explorer = new CExplorer(c.parentFirst ? &window : nullptr, &loader);
+        ASSERT_TRUE(explorer->Create(QRect(10, 10, 600, 400), &window, kWebControlId));
+        EXPECT_EQ(explorer->parentWidget(), &window);
+        auto* view = explorer->findChild<HelperPageView*>();
+        ASSERT_NE(view, nullptr);
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(view->HelperProcessId()));
+        ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly));
+        const QList<QByteArray> arguments = commandLine.readAll().split('\0');
+        const qsizetype at = arguments.indexOf("--embed-into");
+        ASSERT_GE(at, 0);
+        ASSERT_LT(at + 1, arguments.size());
+        EXPECT_EQ(arguments[at + 1].toULongLong(), view->internalWinId())
+            << "the helper was given a window the view no longer has";
+    }
 }
