@@ -23,11 +23,6 @@ bool CWebBrowserWrapper::Create(const QRect& rectInParentClient, QWidget* parent
 {
     if (m_view)
         return true;
-    // Into the parent before the view is made: a view whose page another process draws into
-    // its native window by id loses that window when an ancestor's native window is made anew,
-    // as a top-level's is on reparenting.
-    if (parentWidget() != parent)
-        setParent(parent);
     WebPageEngine* engine = m_loader->Engine();
     if (!engine) {
         hide();
