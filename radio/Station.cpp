@@ -41,15 +41,6 @@ constexpr QRect kTreeRect(30, 85, 285, 102);
 constexpr int kUnpushedOnMove[] = {kIdShopping, kIdContact,  kIdWebsite,      kIdHelp,
                                    kIdHide,     kIdDownload, kIdRandomChannel};
 
-CColorStatic* AddStatic(QWidget* client, int id, const QByteArray& text, const DialogRect& rect,
-                        qreal scale)
-{
-    auto* label = new CColorStatic(client);
-    label->SetText(text);
-    PlaceControl(label, id, rect, scale);
-    return label;
-}
-
 CGroupBox* AddGroupBox(QWidget* client, int id, const QByteArray& caption, const DialogRect& rect,
                        qreal scale)
 {
@@ -97,12 +88,12 @@ void CStation::CreateControls()
     AddGroupBox(client, kIdControlsFrame, "Controls", {7, 156, 216, 46}, scale);
     AddGroupBox(client, kIdButtonFrame, QByteArray(), {7, 205, 216, 225}, scale);
 
-    m_title = AddStatic(client, kIdTitle, "Wavelark Plus", {7, 3, 216, 8}, scale);
-    AddStatic(client, kIdCountryLabel, "Select country", {14, 25, 60, 11}, scale);
+    m_title = AddStatic(kIdTitle, "Wavelark Plus", {7, 3, 216, 8});
+    AddStatic(kIdCountryLabel, "Select country", {14, 25, 60, 11});
     m_countryList = AddDropDown(client, kIdCountryList, {95, 23, 113, 91}, scale);
     connect(m_countryList, &QComboBox::activated, this,
             [this](int index) { FillChannelTree(index); });
-    AddStatic(client, kIdChannelLabel, "Select Channel", {14, 39, 60, 11}, scale);
+    AddStatic(kIdChannelLabel, "Select Channel", {14, 39, 60, 11});
 
     m_randomEveryStart = new CRadioButton(QStringLiteral("Random Selection every start"), client);
     PlaceControl(m_randomEveryStart, kIdRandomEveryStart, {71, 128, 140, 10}, scale);
@@ -110,7 +101,7 @@ void CStation::CreateControls()
     PlaceControl(m_keepSelected, kIdKeepSelected, {71, 139, 139, 12}, scale);
     CRadioButton::SetGroup({m_randomEveryStart, m_keepSelected});
 
-    AddStatic(client, kIdVolumeLabel, "Volume", {27, 163, 78, 8}, scale);
+    AddStatic(kIdVolumeLabel, "Volume", {27, 163, 78, 8});
     m_volume = new CCoolSlider(m_context.skin, client);
     PlaceControl(m_volume, kIdVolumeSlider, {18, 173, 94, 25}, scale);
     connect(m_volume, &QAbstractSlider::valueChanged, this, &CStation::OnVolumeMoved);

@@ -14,8 +14,7 @@ CMessage::CMessage(const Skin& skin, QWidget* parent) : SkinnedDialog(skin, {0, 
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    m_text = new CColorStatic(Client());
-    PlaceControl(m_text, kIdText, {1, 20, 355, 29}, Scale());
+    m_text = AddStatic(kIdText, QByteArray(), {1, 20, 355, 29});
     ApplyHandCursors(this, HandCursorRule::ButtonsAndSliders);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/SkinnedDialog.h"
 
+#include "ui/ColorStatic.h"
 #include "ui/Skin.h"
 
 #include <QPainter>
@@ -57,4 +58,12 @@ QPushButton* SkinnedDialog::AddButton(int id, const QString& text, const DialogR
     PlaceControl(button, id, rect, m_scale);
     button->setCursor(Qt::PointingHandCursor);
     return button;
+}
+
+CColorStatic* SkinnedDialog::AddStatic(int id, const QByteArray& text, const DialogRect& rect)
+{
+    auto* label = new CColorStatic(m_client);
+    label->SetText(text);
+    PlaceControl(label, id, rect, m_scale);
+    return label;
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class CColorStatic;
 class Skin;
 class QPushButton;
 
@@ -24,6 +25,8 @@ protected:
 
     // A push button with the hand cursor, placed at its template rectangle.
     QPushButton* AddButton(int id, const QString& text, const DialogRect& rect);
+    // A text line drawn over the gradient, placed at its template rectangle.
+    CColorStatic* AddStatic(int id, const QByteArray& text, const DialogRect& rect);
     qreal Scale() const { return m_scale; }
 
 private:
