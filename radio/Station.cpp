@@ -21,8 +21,8 @@
 #include "ui/SkinCursors.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QLabel>
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <algorithm>
@@ -156,10 +156,7 @@ void CStation::CreateControls()
         }
     }
 
-    auto* logo = new QLabel(client);
-    logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
-    logo->setScaledContents(true);
-    PlaceControl(logo, kIdLogo, {48, 311, 135, 29}, scale);
+    SetControlId(AddLogo({48, 311, 135, 29}), kIdLogo);
 
     // Kept only so that the settings file round-trips; never shown.
     m_nonStop = new CCheckButton(QStringLiteral("Non-stop"), client);

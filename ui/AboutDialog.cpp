@@ -3,28 +3,14 @@
 #include "ui/BodyDrag.h"
 #include "ui/SkinCursors.h"
 
-#include <QLabel>
 #include <QPushButton>
-
-static void InitUiResources()
-{
-    // The logo lives in this static library's resources; make sure the linker keeps them.
-    Q_INIT_RESOURCE(ui);
-}
 
 CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidget* parent)
     : SkinnedDialog(skin, {0, 0, 230, 171}, parent)
 {
-    InitUiResources();
-
     AddStatic(kIdTitle, "Wavelark Plus", {8, 19, 213, 10});
 
-    auto* logo = new QLabel(Client());
-    logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
-    logo->setScaledContents(true);
-    // A picture on the body, not a control: the mouse goes through it.
-    logo->setAttribute(Qt::WA_TransparentForMouseEvents);
-    logo->setGeometry(DialogUnitsToPixels({50, 43, 135, 29}, Scale()));
+    AddLogo({50, 43, 135, 29});
 
     AddStatic(kIdLine1, "Internet radio from the notification area", {7, 89, 216, 11});
     AddStatic(kIdLine2, "Channels from around the world, one click away", {7, 107, 216, 12});

@@ -3,8 +3,15 @@
 #include "ui/ColorStatic.h"
 #include "ui/Skin.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+
+static void InitUiResources()
+{
+    // The logo lives in this static library's resources; make sure the linker keeps them.
+    Q_INIT_RESOURCE(ui);
+}
 
 namespace {
 
@@ -58,6 +65,17 @@ QPushButton* SkinnedDialog::AddButton(int id, const QString& text, const DialogR
     PlaceControl(button, id, rect, m_scale);
     button->setCursor(Qt::PointingHandCursor);
     return button;
+}
+
+QLabel* SkinnedDialog::AddLogo(const DialogRect& rect)
+{
+    InitUiResources();
+    auto* logo = new QLabel(m_client);
+    logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
+    logo->setScaledContents(true);
+    logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    logo->setGeometry(DialogUnitsToPixels(rect, m_scale));
+    return logo;
 }
 
 CColorStatic* SkinnedDialog::AddStatic(int id, const QByteArray& text, const DialogRect& rect)

@@ -6,6 +6,7 @@
 
 class CColorStatic;
 class Skin;
+class QLabel;
 class QPushButton;
 
 // A captionless pop-up with a thin border. Inside the border lies the client area, the size of
@@ -27,6 +28,9 @@ protected:
     QPushButton* AddButton(int id, const QString& text, const DialogRect& rect);
     // A text line drawn over the gradient, placed at its template rectangle.
     CColorStatic* AddStatic(int id, const QByteArray& text, const DialogRect& rect);
+    // The product's logo at its template rectangle: a picture on the body, not a control, so
+    // the mouse goes through it to the window.
+    QLabel* AddLogo(const DialogRect& rect);
     qreal Scale() const { return m_scale; }
 
 private:

@@ -345,6 +345,16 @@ TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
     for (const int id : {kIdNonStop, kIdStartHourList, kIdHourCountList, kIdSizingStrip})
         EXPECT_TRUE(FindControl(&station, id)->isHidden()) << id;
 
+    // The logo is a picture on the body: pressing on it drags the window (offscreen, where
+    // the window system has no move of its own, the window follows the mouse).
+    QWidget* logo = FindControl(&station, kIdLogo);
+    const QPoint onLogo = logo->mapTo(station.Client(), logo->rect().center());
+    const QPoint before = station.pos();
+    QTest::mousePress(station.Client(), Qt::LeftButton, {}, onLogo);
+    QTest::mouseMove(station.Client(), onLogo + QPoint(30, 20));
+    QTest::mouseRelease(station.Client(), Qt::LeftButton, {}, onLogo + QPoint(30, 20));
+    EXPECT_EQ(station.pos(), before + QPoint(30, 20));
+
     // WAVELARK_RENDER_DIR=folder keeps a picture of the window to look at.
     const QString renderDir = qEnvironmentVariable("WAVELARK_RENDER_DIR");
     if (!renderDir.isEmpty())
