@@ -21,8 +21,8 @@
 #include "ui/SkinCursors.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QDateTime>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <algorithm>
@@ -288,7 +288,6 @@ void CStation::ShowPlayingChannel()
 
 void CStation::LoadSettingsWindow()
 {
-    m_loadingSettings = true;
     const SettingsValues settings = ReadSettings();
     if (settings.keepSelected >= 1)
         m_keepSelected->Select();
@@ -298,9 +297,13 @@ void CStation::LoadSettingsWindow()
         m_nonStop->Toggle();
     m_startHourList->setCurrentIndex(settings.startHour);
     m_hourCountList->setCurrentIndex(settings.hours);
-    m_volume->setValue(settings.volume);
+    {
+        // Restoring the slider is not the user moving it: the player gets the stored value
+        // itself, and the Mute tick stays.
+        const QSignalBlocker quiet(m_volume);
+        m_volume->setValue(settings.volume);
+    }
     m_context.playback.SetVolume(settings.volume);
-    m_loadingSettings = false;
 }
 
 void CStation::SaveSettingsWindow()
@@ -327,8 +330,6 @@ void CStation::CheckForNewVersion()
 
 void CStation::OnVolumeMoved(int position)
 {
-    if (m_loadingSettings)
-        return;
     m_context.playback.SetVolume(position);
     if (m_muteBox->IsChecked()) {
         // Moving the volume means the user wants to hear it: the tick goes, and so does the

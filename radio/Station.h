@@ -90,7 +90,6 @@ private:
     StationContext m_context;
     QRect m_savedClientRect;
     int m_browserShown = 0;
-    bool m_loadingSettings = false;
 
     CColorStatic* m_title = nullptr;
     QComboBox* m_countryList = nullptr;

@@ -271,10 +271,15 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     EXPECT_TRUE(m_window->Player()->Muted());
     QTest::mouseClick(mute, Qt::LeftButton);
 
-    // A window opened while the player is muted shows the tick.
+    // A window opened while the player is muted shows the tick; restoring the stored volume
+    // is not a move of the slider, so tick and mute stay.
     m_window->ToggleMute();
+    m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
     Open();
     EXPECT_TRUE(Control<CCheckButton>(kIdMuteBox)->IsChecked());
+    EXPECT_TRUE(m_window->Player()->Muted());
+    EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 30);
+    EXPECT_EQ(m_window->Player()->Volume(), 30);
     QTest::mouseClick(Control<CCheckButton>(kIdMuteBox), Qt::LeftButton);
     EXPECT_FALSE(m_window->Player()->Muted());
 }
