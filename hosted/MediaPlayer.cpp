@@ -502,8 +502,8 @@ void MediaPlayer::HandleFirstAudio(std::chrono::steady_clock::time_point at, qin
 void MediaPlayer::CheckStall()
 {
     using namespace std::chrono;
-    const steady_clock::time_point last{steady_clock::duration(m_bridge->lastAudioAt.load())};
-    const auto quiet = duration_cast<milliseconds>(steady_clock::now() - last);
+    const steady_clock::time_point lastAudio{steady_clock::duration(m_bridge->lastAudioAt.load())};
+    const auto quiet = duration_cast<milliseconds>(steady_clock::now() - lastAudio);
     if (quiet < kStallTimeout) {
         m_stallTimer.start(kStallTimeout - quiet);
         return;
