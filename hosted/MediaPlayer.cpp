@@ -12,6 +12,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <dlfcn.h>
 #include <gst/audio/streamvolume.h>
 #include <mutex>
 
@@ -31,9 +32,32 @@ bool IsStreamScheme(const QString& scheme)
                        [&](const char* known) { return scheme == QLatin1String(known); });
 }
 
+// GStreamer's HTTP source (souphttpsrc) uses whichever libsoup the process has already loaded,
+// and otherwise libsoup 3. libsoup 3.2, the one Debian 12 ships, crashes the source's session
+// thread when a request is cancelled just as its response arrives: the body stream nobody
+// collected is closed after the message has dropped its I/O, and the close follows a null
+// pointer. Stopping or switching a station while it connects cancels exactly such requests, and
+// so do the two quick seeks the Ogg demuxer makes at the start of a seekable file. libsoup 2.4
+// closes the same stream safely, so it is loaded first whenever it is installed. The two cannot
+// share a process, so nothing changes once libsoup 3 is in.
+void PreferLibsoup2()
+{
+    if (void* soup3 = dlopen("libsoup-3.0.so.0", RTLD_NOW | RTLD_NOLOAD)) {
+        dlclose(soup3);
+        qCDebug(lcPlayer) << "libsoup 3 is already loaded: HTTP streams use it";
+        return;
+    }
+    // Kept open for the life of the process, like the plugin that will use it.
+    if (dlopen("libsoup-2.4.so.1", RTLD_NOW | RTLD_LOCAL))
+        qCDebug(lcPlayer) << "HTTP streams use libsoup 2.4";
+    else
+        qCDebug(lcPlayer) << "libsoup 2.4 is not installed: HTTP streams use libsoup 3";
+}
+
 bool InitialiseGStreamer()
 {
     static const bool initialised = [] {
+        PreferLibsoup2();
         // Shoutcast and Icecast titles are bytes in no declared encoding. GStreamer keeps valid
         // UTF-8 and otherwise tries this variable's encodings before falling back to Latin-1;
         // Windows-1252 is what the stations' playout software on Windows writes. A value set by

@@ -1,6 +1,9 @@
 #include "PlayerFixture.h"
 
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <dlfcn.h>
 #include <gst/gst.h>
 #include <vector>
 
@@ -134,6 +137,45 @@ TEST_F(MediaPlayerTest, UnreachableStreamsReportAnErrorAndThePlayerRecovers)
         EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.ogg"))));
         EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
     }
+}
+
+bool Loaded(const char* library)
+{
+    void* handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+// Whether the dynamic linker's cache lists `library`; asking dlopen would load it.
+bool Installed(const QString& library)
+{
+    const QString ldconfig = QStandardPaths::findExecutable(
+        QStringLiteral("ldconfig"), {QStringLiteral("/sbin"), QStringLiteral("/usr/sbin")});
+    if (ldconfig.isEmpty())
+        return false;
+    QProcess cache;
+    cache.start(ldconfig, {QStringLiteral("-p")});
+    if (!cache.waitForFinished(5000))
+        return false;
+    return QString::fromLocal8Bit(cache.readAllStandardOutput())
+        .contains(library + QLatin1Char(' '));
+}
+
+// libsoup 3.2 crashes the HTTP source when a request is cancelled as its answer arrives (a
+// station stopped or switched while connecting); with libsoup 2.4 installed it must be the one
+// the source runs on, which only holds if the player loads it before anything loads libsoup 3.
+TEST_F(MediaPlayerTest, HttpStreamsRunOnLibsoup2WhenItIsInstalled)
+{
+    if (!Installed(QStringLiteral("libsoup-2.4.so.1")))
+        GTEST_SKIP() << "libsoup 2.4 is not installed";
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    EXPECT_TRUE(player->put_URL(Streams().Url(QStringLiteral("tone.ogg"))));
+    EXPECT_TRUE(WaitUntil([&] { return firstAudio.count() > 0; }, kStartTimeoutMs));
+    EXPECT_TRUE(Loaded("libsoup-2.4.so.1"));
+    EXPECT_FALSE(Loaded("libsoup-3.0.so.0"));
 }
 
 TEST_F(MediaPlayerTest, SwitchingStreamsQuicklyPlaysOnlyTheLast)
