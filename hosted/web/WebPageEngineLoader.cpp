@@ -90,6 +90,8 @@ WebPageEngine* WebPageEngineLoader::Engine()
     m_tried = true;
     if (!QFileInfo::exists(m_path)) {
         m_error = QStringLiteral("no web engine at ") + m_path;
+    } else if (m_kind == Kind::HelperProcess && !QFileInfo(m_path).isExecutable()) {
+        m_error = m_path + QStringLiteral(" is not a program");
     } else if (m_kind == Kind::HelperProcess) {
         m_helperEngine = std::make_unique<HelperProcessEngine>(m_path);
         m_engine = m_helperEngine.get();

@@ -309,6 +309,7 @@ TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)
         EXPECT_FALSE(explorer->isVisible());
         EXPECT_EQ(FindControl(&window, kWebControlId), nullptr);
         explorer->Navigate(QStringLiteral("http://127.0.0.1:1/")); // harmless
+        EXPECT_FALSE(loader.LastError().isEmpty());
     }
     if (!engineWasLoaded) {
         EXPECT_FALSE(EngineLibraryLoaded());
