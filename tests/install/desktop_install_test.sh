@@ -24,7 +24,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 entry=$prefix/share/applications/wavelark.desktop
 [ -f "$entry" ] || fail "no desktop entry"
 desktop-file-validate "$entry" || fail "desktop-file-validate rejects $entry"
-for file in bin/wavelark share/wavelark/Interface/radio.int \
+for file in bin/wavelark bin/wavelark-webview bin/libwavelark_webengine.so \
+            share/wavelark/Interface/radio.int \
             share/icons/hicolor/scalable/apps/wavelark.svg \
             share/icons/hicolor/48x48/apps/wavelark.png; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
