@@ -322,14 +322,23 @@ bool MediaPlayer::put_URL(const QString& address)
     StopPipeline(false);
     m_streamTitle.clear();
     m_organization.clear();
-    GstElement* playbin = m_pipeline->playbin.get();
-    g_object_set(playbin, "uri", streamAddress->toUtf8().constData(), nullptr);
     m_urlStartedAt = std::chrono::steady_clock::now();
-    m_bridge->lastAudioAt.store(m_urlStartedAt.time_since_epoch().count());
+    if (!StartPipeline(streamAddress->toUtf8().constData())) {
+        qCWarning(lcPlayer).noquote() << "cannot start" << *streamAddress;
+        return false;
+    }
+    return true;
+}
+
+bool MediaPlayer::StartPipeline(const char* uri)
+{
+    GstElement* playbin = m_pipeline->playbin.get();
+    g_object_set(playbin, "uri", uri, nullptr);
+    // A new stream has had no chance to send audio yet: the stall clock starts now.
+    m_bridge->lastAudioAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
     m_bridge->firstAudioArmed.store(true);
     // Asynchronous: the connection and the first data come later, the call never waits for them.
     if (gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        qCWarning(lcPlayer).noquote() << "cannot start" << *streamAddress;
         StopPipeline(false);
         return false;
     }
@@ -499,14 +508,10 @@ void MediaPlayer::RestartStream()
     qCInfo(lcPlayer).noquote() << "retrying with every installed decoder:"
                                << QString::fromUtf8(uri ? uri.get() : "");
     StopPipeline(false);
-    if (uri)
-        g_object_set(playbin, "uri", uri.get(), nullptr);
-    // The first audio is still counted from the put_URL that asked for this stream.
-    m_bridge->firstAudioArmed.store(true);
-    if (!uri || gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        StopPipeline(false);
+    // The first audio is still counted from the put_URL that asked for this stream, and the
+    // restarted stream is watched for stalls like any other.
+    if (!uri || !StartPipeline(uri.get()))
         Q_EMIT PlaybackError(QStringLiteral("cannot start the stream again"));
-    }
 }
 
 void MediaPlayer::HandleFirstAudio(std::chrono::steady_clock::time_point at, qint64 epochMs,

@@ -82,6 +82,9 @@ private:
 
     // Starts the current stream again from the beginning, after a decoder was made available.
     void RestartStream();
+    // Sets `uri` and brings the pipeline to PLAYING with the first-audio and stall watches
+    // armed; false (and stopped) when the pipeline refuses.
+    bool StartPipeline(const char* uri);
     // Brings the pipeline to NULL; with finishCapture, a capture sink first gets its EOS.
     void StopPipeline(bool finishCapture);
     void FinishCapture();
