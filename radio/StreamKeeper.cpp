@@ -50,11 +50,7 @@ bool StreamKeeper::Start(const QString& address, AddressFetch fetchAgain)
     m_playlists.clear();
     m_fetchAgain = std::move(fetchAgain);
     m_address = address.trimmed();
-    m_candidates = {Candidate{m_address, 0}};
-    m_index = 0;
-    m_looks = 0;
-    m_looked.clear();
-    m_unfolded.clear();
+    ResetAttempt();
     m_active = true;
     m_waiting = true;
     m_audio = false;
@@ -75,13 +71,17 @@ void StreamKeeper::Stop()
     SetReconnecting(false);
 }
 
-void StreamKeeper::BeginAttempt()
+void StreamKeeper::ResetAttempt()
 {
     m_candidates = {Candidate{m_address, 0}};
     m_index = 0;
-    m_looks = 0;
     m_looked.clear();
     m_unfolded.clear();
+}
+
+void StreamKeeper::BeginAttempt()
+{
+    ResetAttempt();
     TryCandidate();
 }
 
@@ -124,10 +124,9 @@ void StreamKeeper::Expand(const QStringList& entries)
 void StreamKeeper::CandidateFailed()
 {
     const Candidate candidate = m_candidates[m_index];
-    if (candidate.depth < kMaxPlaylistDepth && m_looks < kMaxLooksPerAttempt &&
+    if (candidate.depth < kMaxPlaylistDepth && m_looked.size() < kMaxLooksPerAttempt &&
         !m_looked.contains(candidate.address)) {
         // Perhaps a playlist: GStreamer plays none of them but HLS.
-        ++m_looks;
         m_looked.insert(candidate.address);
         const QString address = candidate.address;
         const QByteArray agent = m_userAgent;

@@ -67,6 +67,8 @@ private:
     };
     struct Job;
 
+    // The address alone as the attempt's candidate, with nothing looked at yet.
+    void ResetAttempt();
     void BeginAttempt();
     void TryCandidate();
     void CandidateFailed();
@@ -90,7 +92,6 @@ private:
     QString m_address;
     QList<Candidate> m_candidates;
     qsizetype m_index = 0;
-    int m_looks = 0;
     // Per attempt: addresses looked at, and playlists already unfolded.
     QSet<QString> m_looked;
     QSet<QString> m_unfolded;

@@ -5,14 +5,7 @@
 // block is the only leak to forgive, and it can only be told apart by its full call stack, so
 // the sanitizer unwinds malloc stacks the slow, exact way: GLib has no frame pointers.
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WAVELARK_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define WAVELARK_ASAN 1
-#endif
+#include "support/AddressSanitizer.h"
 
 #ifdef WAVELARK_ASAN
 extern "C" {
