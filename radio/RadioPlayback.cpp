@@ -62,11 +62,14 @@ int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
     return index;
 }
 
+int RadioPlayback::EntryNumberOf(int recordIndex) const
+{
+    return m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)].position + 1;
+}
+
 QByteArray RadioPlayback::FetchAddressOf(int recordIndex)
 {
-    const ChannelRecord& record =
-        m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)];
-    return FetchEntryText(m_catalogue, m_server, record.position + 1, 1, m_showMessage);
+    return FetchEntryText(m_catalogue, m_server, EntryNumberOf(recordIndex), 1, m_showMessage);
 }
 
 void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
@@ -98,7 +101,7 @@ void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveA
     SetSelectedChannelName(chosenName);
     if (saveAsLastChannel)
         SaveLastChannelWithLineEnd(m_catalogue, chosenName);
-    PlayAddress(address);
+    PlayAddress(address, index);
 }
 
 void RadioPlayback::PlayTreeChannel(const QByteArray& name)
@@ -115,17 +118,17 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     if (m_shutDown)
         return;
     SaveLastChannel(m_catalogue, name);
-    if (PlayAddress(address))
+    if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
         SaveTreeChannel(name);
 }
 
-bool RadioPlayback::PlayAddress(const QByteArray& address)
+bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
 {
     const QString text = DecodeAnsi(address);
     qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_catalogue.SelectedChannelName)
                                  << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
-        m_keeper->Start(text, AddressFetchFor(m_catalogue.SelectedChannelName))) {
+        m_keeper->Start(text, AddressFetchFor(recordIndex))) {
         SetPlaying(1);
         return true;
     }
@@ -180,13 +183,12 @@ void RadioPlayback::Shutdown()
 }
 
 std::function<QString(const std::atomic<bool>&)>
-RadioPlayback::AddressFetchFor(const QByteArray& name) const
+RadioPlayback::AddressFetchFor(int recordIndex) const
 {
-    const int index = FindChannelByName(m_catalogue.RadioChannelList, name);
-    if (index < 0)
+    if (recordIndex < 0)
         return {};
     // Copies: the fetch runs on another thread, and the catalogue may change meanwhile.
-    const int n = m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].position + 1;
+    const int n = EntryNumberOf(recordIndex);
     const QByteArray folder = m_catalogue.PackageFolderAddress;
     const ContentServer server = m_server;
     return [n, folder, server](const std::atomic<bool>& cancel) {

@@ -88,18 +88,21 @@ Q_SIGNALS:
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
     // the user was told) or one the player refuses stops what plays, so that playback always
-    // belongs to the selected channel and the next Resume retries it. True when it plays.
-    bool PlayAddress(const QByteArray& address);
+    // belongs to the selected channel and the next Resume retries it. A lost stream's address
+    // is fetched again for the record at `recordIndex` (-1: never). True when it plays.
+    bool PlayAddress(const QByteArray& address, int recordIndex);
     // Plays the record the name or the clock chooses; with saveAsLastChannel the choice is
     // stored in "channel.dat" (name + LF) too.
     void PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel);
     // The record the random pick or the name chooses, or -1.
     int Choose(const QByteArray& name, PlayMode mode) const;
+    // The content server's entry number for a record of the channel list.
+    int EntryNumberOf(int recordIndex) const;
     QByteArray FetchAddressOf(int recordIndex);
     // Ends the reconnecting of a lost stream, if any.
     void StopKeeping();
-    // Asks the content server for the named channel's address again, off the window thread.
-    std::function<QString(const std::atomic<bool>&)> AddressFetchFor(const QByteArray& name) const;
+    // Asks the content server for the record's address again, off the window thread.
+    std::function<QString(const std::atomic<bool>&)> AddressFetchFor(int recordIndex) const;
 
     void SetPlaying(int isPlaying);
     void SetMutedFlag(int isMuted);
