@@ -10,14 +10,7 @@ TrayToolTip::TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* paren
     connect(&m_playback, &RadioPlayback::PlayingChanged, this, &TrayToolTip::Refresh);
     connect(&m_playback, &RadioPlayback::SelectedChannelChanged, this, &TrayToolTip::Refresh);
     connect(&m_playback, &RadioPlayback::StreamTitleChanged, this, &TrayToolTip::Refresh);
-    Refresh();
-}
-
-void TrayToolTip::SetReconnecting(bool reconnecting)
-{
-    if (reconnecting == m_reconnecting)
-        return;
-    m_reconnecting = reconnecting;
+    connect(&m_playback, &RadioPlayback::ReconnectingChanged, this, &TrayToolTip::Refresh);
     Refresh();
 }
 
@@ -27,7 +20,7 @@ void TrayToolTip::Refresh()
     state.channelName = DecodeAnsi(m_playback.SelectedChannelName());
     state.streamTitle = m_playback.StreamTitle();
     state.playing = m_playback.IsPlaying() == 1;
-    state.reconnecting = m_reconnecting;
+    state.reconnecting = m_playback.IsReconnecting();
     const QString text = TrayToolTipText(state);
     // A status-notifier host is told of every new tool tip; tell it only of real changes.
     if (text == m_text)

@@ -97,11 +97,8 @@ void CWavelark::InstallTrayIcon()
 
 void CWavelark::StartDesktopIntegration()
 {
-    if (m_tray && !m_trayToolTip) {
+    if (m_tray && !m_trayToolTip)
         m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
-        connect(m_playback, &RadioPlayback::ReconnectingChanged, m_trayToolTip,
-                &TrayToolTip::SetReconnecting);
-    }
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
