@@ -175,10 +175,8 @@ FetchResult HttpFetch(const QByteArray& address, const QByteArray& userAgent,
     FetchResult result;
     const int attempts = std::max(1, settings.connectAttempts);
     for (int i = 0; i < attempts; ++i) {
-        if (limits.cancel && limits.cancel->load()) {
-            result.error = QStringLiteral("cancelled");
+        if (limits.cancel && limits.cancel->load())
             break;
-        }
         Attempt attempt = RunAttempt(address, userAgent, settings, limits);
         result.attempts = i + 1;
         if (attempt.end == AttemptEnd::Answered) {
@@ -194,6 +192,12 @@ FetchResult HttpFetch(const QByteArray& address, const QByteArray& userAgent,
         result.error = attempt.error;
         if (attempt.end != AttemptEnd::NotConnected)
             break;
+    }
+    // A fetch its caller gave up on (a station stopped or switched) did not fail.
+    if (limits.cancel && limits.cancel->load()) {
+        result.error = QStringLiteral("cancelled");
+        qCInfo(lcFetch).nospace() << "fetch of " << address << " cancelled";
+        return result;
     }
     qCWarning(lcFetch).nospace() << "fetch of " << address << " failed after " << result.attempts
                                  << " attempt(s): " << result.error;

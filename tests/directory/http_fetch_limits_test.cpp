@@ -113,11 +113,13 @@ TEST_F(HttpFetchLimitsTest, ACancelFromAnotherThreadEndsTheFetchSoon)
     EXPECT_FALSE(result.ok);
     EXPECT_LT(watch.ElapsedMs(), 1800);
     EXPECT_EQ(result.attempts, 1);
+    EXPECT_EQ(result.error, QStringLiteral("cancelled")); // not reported as a failed fetch
 
     // Cancelled before it starts: no connection at all.
     const FetchResult early = HttpFetch(At("/big.pls"), kAgent, kEntryFetchSettings, limits);
     EXPECT_FALSE(early.ok);
     EXPECT_EQ(early.attempts, 0);
+    EXPECT_EQ(early.error, QStringLiteral("cancelled"));
 }
 
 TEST(HttpFetchIcyTest, AShoutcastAnswerIsAnAnswer)
