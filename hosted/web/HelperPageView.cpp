@@ -1,10 +1,11 @@
 #include "hosted/web/HelperPageView.h"
 
+#include "hosted/web/WebPageEngineLoader.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QResizeEvent>
 #include <QTimer>
-#include <unistd.h>
 
 Q_DECLARE_LOGGING_CATEGORY(lcWeb)
 
@@ -26,11 +27,8 @@ HelperPageView::HelperPageView(const QString& helperPath, QWidget* parent)
     setAttribute(Qt::WA_DontCreateNativeAncestors);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // As root, Chromium refuses to start with its sandbox; it is switched off then, and only then.
-    if (::geteuid() == 0 && !environment.contains(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"))) {
-        qCInfo(lcWeb) << "running as root: the web engine runs without its sandbox";
+    if (SandboxMustBeSwitchedOff(environment))
         environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-    }
     m_helper->setProcessEnvironment(environment);
     m_helper->setProcessChannelMode(QProcess::ForwardedChannels);
     m_helper->start(helperPath,

@@ -40,16 +40,22 @@ void CreateGlobalShareContext()
 
 } // namespace
 
+bool SandboxMustBeSwitchedOff(const QProcessEnvironment& environment)
+{
+    if (::geteuid() != 0 || environment.contains(QLatin1String(kDisableSandboxVariable)))
+        return false;
+    qCInfo(lcWeb) << "running as root: the web engine runs without its sandbox";
+    return true;
+}
+
 void PrepareProcessForWebEngine()
 {
     static bool prepared = false;
     if (prepared)
         return;
     prepared = true;
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet(kDisableSandboxVariable)) {
-        qCInfo(lcWeb) << "running as root: the web engine runs without its sandbox";
+    if (SandboxMustBeSwitchedOff(QProcessEnvironment::systemEnvironment()))
         qputenv(kDisableSandboxVariable, "1");
-    }
     CreateGlobalShareContext();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <memory>
 
@@ -44,9 +45,13 @@ private:
     QString m_error;
 };
 
+// As root, Chromium refuses to start with its sandbox, so a web engine started with
+// `environment` must have it switched off (QTWEBENGINE_DISABLE_SANDBOX=1): true when, and only
+// when, the effective user is root and the environment does not decide already.
+bool SandboxMustBeSwitchedOff(const QProcessEnvironment& environment);
+
 // Done once before the engine's library is loaded into this process:
-// - as root, Chromium refuses to start with its sandbox, so the sandbox is switched off
-//   (QTWEBENGINE_DISABLE_SANDBOX=1) when, and only when, the effective user is root;
+// - the sandbox is switched off when SandboxMustBeSwitchedOff says so;
 // - the engine shares GL resources with Qt through a global share context, which Qt would
 //   create at start-up for every run if asked to there (Qt::AA_ShareOpenGLContexts before the
 //   application object: about 37 MiB and half a second); it is created here instead.
