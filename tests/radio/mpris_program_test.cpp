@@ -3,6 +3,7 @@
 // nothing else, and the title an Icecast mount sends reaches the MPRIS metadata.
 
 #include "radio/Mpris.h"
+#include "support/DemoStack.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestStreams.h"
 #include "support/Wait.h"
@@ -236,56 +237,11 @@ TEST_F(MprisProgramTest, WithoutASessionBusItPlaysAndSaysSoOnce)
     EXPECT_EQ(program.Stop(), 0);
 }
 
-namespace {
-
-// scripts/demo-stack on free ports: Icecast with titled mounts and the demo content server.
-class DemoStack
-{
-public:
-    DemoStack()
-    {
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_process.start(
-            QStringLiteral("bash"),
-            {qEnvironmentVariable("WAVELARK_SOURCE_DIR") + QStringLiteral("/scripts/demo-stack"),
-             QStringLiteral("--content-port"), QStringLiteral("0"),
-             QStringLiteral("--icecast-port"), QStringLiteral("0"),
-             QStringLiteral("--content-server-bin"),
-             BuildDir() + QStringLiteral("/wavelark-content-server")});
-        if (!m_process.waitForStarted(5000))
-            return;
-        const QDeadlineTimer deadline(40000);
-        while (!m_process.canReadLine() && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running)
-            m_process.waitForReadyRead(100);
-        const QByteArray line = m_process.readLine().trimmed();
-        const QByteArray prefix = "WAVELARK_CONTENT_SERVER=";
-        if (line.startsWith(prefix))
-            m_root = QString::fromUtf8(line.mid(prefix.size()));
-    }
-    ~DemoStack()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-        if (!m_process.waitForFinished(20000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    QString Root() const { return m_root; }
-
-private:
-    QProcess m_process;
-    QString m_root;
-};
-
-} // namespace
-
 TEST_F(MprisProgramTest, TheTitleOfAnIcecastMountReachesTheMetadata)
 {
     DemoStack stack;
-    ASSERT_FALSE(stack.Root().isEmpty()) << "the demo stack did not start";
+    ASSERT_NE(stack.Port(), 0) << "the demo stack did not start: " << stack.Log().toStdString();
+    const QString root = QStringLiteral("http://127.0.0.1:%1/").arg(stack.Port());
     // Channel 1 is an Ogg mount (Vorbis comment), channel 2 an MP3 mount (Icecast metadata).
     const struct
     {
@@ -297,7 +253,7 @@ TEST_F(MprisProgramTest, TheTitleOfAnIcecastMountReachesTheMetadata)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.channel);
-        Program program(stack.Root(), c.channel, m_runtime.path());
+        Program program(root, c.channel, m_runtime.path());
         EXPECT_TRUE(
             WaitUntil([&] { return TitleOnTheBus() == QString::fromLatin1(c.title); }, 20000))
             << TitleOnTheBus().toStdString() << "\n"
