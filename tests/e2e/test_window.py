@@ -10,7 +10,6 @@ captured audio, and what it stores from the files in its working folder.
 Run one class:  python3 tests/e2e/test_window.py -v RadioWindow
 """
 
-import os
 import re
 import subprocess
 import time
@@ -22,11 +21,6 @@ from harness import (ARCHIVE, BUILD_DIR, SOURCE_DIR, StepFailed, dominant_tone, 
 from program import PLAYING, Program, working_folder
 from tray_case import (AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT,
                        StackTestCase)
-
-# The program switches the web engine's sandbox off itself when it runs as root; a variable
-# inherited from the shell running the tests would hide whether it does.
-for _name in [name for name in os.environ if name.startswith("QTWEBENGINE_")]:
-    del os.environ[_name]
 
 # --- the window's geometry at 96 DPI ---------------------------------------------------------------
 

@@ -118,10 +118,17 @@ class TrayTestCase(unittest.TestCase):
                         f"{channel.name} should play {channel.mount}, the log says {line.group('url')}")
         return channel
 
-    def assert_hears(self, program, channel, starts=1):
-        """The capture's last half second carries `channel`'s tone, after the `starts`-th start."""
+    def assert_hears(self, program, channel, starts=1, fresh=False):
+        """The capture's last half second carries `channel`'s tone, after the `starts`-th start.
+        With `fresh`, a second of audio newer than that start is awaited: the capture of a
+        stream started again already holds the old stream's audio."""
         program.wait_log(FIRST_AUDIO, AUDIO_TIMEOUT, starts, what=f"first audio buffer #{starts}")
-        program.wait_audio(1.0, AUDIO_TIMEOUT)
+        if fresh:
+            grown = program.audio_bytes() + 44100 * 4
+            wait_for(lambda: program.audio_bytes() >= grown, AUDIO_TIMEOUT,
+                     what="a second of audio")
+        else:
+            program.wait_audio(1.0, AUDIO_TIMEOUT)
         tone = dominant_tone(program.wav, self.tones)
         self.assertEqual(tone.freq_hz, channel.freq_hz,
                          f"expected the {channel.freq_hz} Hz tone of {channel.name} (channel "
