@@ -321,17 +321,14 @@ class World:
 class DemoStack:
     """scripts/demo-stack on free ports: Icecast with the tone mounts and the content server."""
 
-    def __init__(self, world, overlays=()):
+    def __init__(self, world):
         self.world = world
-        self.overlays = [str(folder) for folder in overlays]  # content that replaces the demo's
         self.process = None
         self.content_server = None
 
     def start(self, timeout=60.0):
         read_end, write_end = os.pipe()
         argv = [str(SOURCE_DIR / "scripts" / "demo-stack"), "--content-port", "0", "--icecast-port", "0"]
-        for folder in self.overlays:
-            argv += ["--overlay", folder]
         try:
             self.process = self.world.spawn(argv, "demo-stack.log",
                                             env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)}, stdout=write_end)
