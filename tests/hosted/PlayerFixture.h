@@ -40,6 +40,4 @@ protected:
     static void Settle(int ms) { QTest::qWait(ms); }
 
     TempFolder m_folder;
-
-private:
 };

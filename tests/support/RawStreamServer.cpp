@@ -25,16 +25,14 @@ RawStreamServer::~RawStreamServer()
     Stop();
 }
 
-bool RawStreamServer::Start(int port)
+bool RawStreamServer::Start()
 {
     Stop();
     m_stop = false;
     m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
     if (m_listen < 0)
         return false;
-    const int yes = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address = LoopbackAddress(port);
+    sockaddr_in address = LoopbackAddress(0);
     socklen_t length = sizeof address;
     if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(m_listen, 16) != 0 ||

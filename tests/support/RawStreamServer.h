@@ -34,8 +34,8 @@ public:
     RawStreamServer(const RawStreamServer&) = delete;
     RawStreamServer& operator=(const RawStreamServer&) = delete;
 
-    // Listens on a free port, or on `port` again after Stop(); false when it cannot.
-    bool Start(int port = 0);
+    // Listens on a free port; false when it cannot.
+    bool Start();
     // Closes the listening socket and every connection, and waits for their threads.
     void Stop();
 
