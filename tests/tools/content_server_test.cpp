@@ -154,6 +154,9 @@ protected:
         WriteFile(m_overlay + QStringLiteral("/Wavelark/test/two-lines.rd"),
                   "${STREAM_BASE}/a.ogg\r\nsecond ${STREAM_BASE}\r\n");
         WriteFile(m_overlay + QStringLiteral("/wavelark/verbatim.txt"), "${STREAM_BASE}\n");
+        for (const char* playlist : {"list.pls", "list.m3u", "list.asx", "list.xspf", "live.m3u8"})
+            WriteFile(m_overlay + QStringLiteral("/playlists/") + QLatin1String(playlist),
+                      "${STREAM_BASE}/a.mp3\n");
         ASSERT_EQ(
             ::symlink(m_outside.filePath(QStringLiteral("secret.txt")).toLocal8Bit().constData(),
                       (m_overlay + QStringLiteral("/link-out.txt")).toLocal8Bit().constData()),
@@ -201,6 +204,17 @@ TEST_F(ContentServerTest, ServesExactPathsWithTheirTypesAndOverlayOrder)
         {"GET", "/Wavelark/test/two-lines.rd", 200, "text/plain",
          QByteArray("http://127.0.0.1:1234/a.ogg\r\nsecond http://127.0.0.1:1234\r\n")},
         {"GET", "/wavelark/verbatim.txt", 200, "text/plain", QByteArray("${STREAM_BASE}\n")},
+        // Playlists name the streams too, with their own types; HLS is sent as stored.
+        {"GET", "/playlists/list.pls", 200, "audio/x-scpls",
+         QByteArray("http://127.0.0.1:1234/a.mp3\n")},
+        {"GET", "/playlists/list.m3u", 200, "audio/x-mpegurl",
+         QByteArray("http://127.0.0.1:1234/a.mp3\n")},
+        {"GET", "/playlists/list.asx", 200, "video/x-ms-asf",
+         QByteArray("http://127.0.0.1:1234/a.mp3\n")},
+        {"GET", "/playlists/list.xspf", 200, "application/xspf+xml",
+         QByteArray("http://127.0.0.1:1234/a.mp3\n")},
+        {"GET", "/playlists/live.m3u8", 200, "application/vnd.apple.mpegurl",
+         QByteArray("${STREAM_BASE}/a.mp3\n")},
         {"GET", "/Wavelark/test/missing.rd", 200, "text/plain",
          QByteArray("http://127.0.0.1:1234/missing.ogg\r\n")},
         // The two folder names differ only in letter case; each is served only as written.
