@@ -44,30 +44,49 @@ command=${command%\"}
 home=$tmp/home
 mkdir -p "$home" "$tmp/runtime"
 chmod 700 "$tmp/runtime"
-env -u WAVELARK_HOME -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$tmp/runtime" \
-  QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus" \
-  WAVELARK_CONTENT_SERVER=http://127.0.0.1:9/ WAVELARK_AUDIO_SINK=fakesink \
-  ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-  "$command" >"$tmp/log" 2>&1 &
-program=$!
+
+# run_launcher FOLDER [VARIABLE=VALUE...]: starts the entry's command with the variables, waits
+# until the program has written its settings in FOLDER and said it runs there, then ends it as
+# a logout would and checks it ended cleanly.
+run_launcher() {
+  local folder=$1 status=0
+  shift
+  env -u WAVELARK_HOME -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$tmp/runtime" \
+    QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus" \
+    WAVELARK_CONTENT_SERVER=http://127.0.0.1:9/ WAVELARK_AUDIO_SINK=fakesink \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$@" \
+    "$command" >"$tmp/log" 2>&1 &
+  program=$!
+  for _ in $(seq 150); do
+    [ -f "$folder/setting.dat" ] && break
+    kill -0 "$program" 2>/dev/null || fail "the program ended"
+    sleep 0.1
+  done
+  [ -f "$folder/setting.dat" ] || fail "no settings written in $folder within 15 s"
+  grep -q "in $folder " "$tmp/log" || fail "the program did not run in $folder"
+  kill -0 "$program" 2>/dev/null || fail "the program ended"
+
+  kill -TERM "$program"
+  for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$program" 2>/dev/null && fail "the program did not end on SIGTERM"
+  wait "$program" || status=$?
+  program=""
+  [ "$status" -eq 0 ] || fail "exit status $status"
+}
 
 folder=$home/.local/share/wavelark
-for _ in $(seq 150); do
-  [ -f "$folder/setting.dat" ] && break
-  kill -0 "$program" 2>/dev/null || fail "the program ended"
-  sleep 0.1
-done
-[ -f "$folder/setting.dat" ] || fail "no settings written in $folder within 15 s"
+run_launcher "$folder"
 [ "$(readlink -f "$folder/Interface/radio.int")" = "$(readlink -f "$prefix/share/wavelark/Interface/radio.int")" ] \
   || fail "Interface/radio.int does not lead to the installed archive"
-grep -q "in $folder " "$tmp/log" || fail "the program did not run in $folder"
-kill -0 "$program" 2>/dev/null || fail "the program ended"
 
-kill -TERM "$program"
-for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$program" 2>/dev/null && fail "the program did not end on SIGTERM"
-status=0
-wait "$program" || status=$?
-program=""
-[ "$status" -eq 0 ] || fail "exit status $status"
-echo "installed entry valid; the launcher ran the program in $folder"
+# A folder of the user's choice whose archive the user put there: it is used and kept.
+own=$tmp/own
+mkdir -p "$own/Interface"
+cp "$prefix/share/wavelark/Interface/radio.int" "$own/Interface/radio.int"
+printf 'mine' >>"$own/Interface/radio.int"
+before=$(sha256sum <"$own/Interface/radio.int")
+run_launcher "$own" WAVELARK_HOME="$own"
+[ -f "$own/Interface/radio.int" ] && [ ! -L "$own/Interface/radio.int" ] \
+  || fail "the user's own archive was replaced by a link"
+[ "$(sha256sum <"$own/Interface/radio.int")" = "$before" ] || fail "the user's own archive changed"
+echo "installed entry valid; the launcher ran the program in $folder and in $own"
