@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 // Every suite runs with one QApplication, so widget, timer and GLib-loop tests work alike.
@@ -14,5 +15,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("WAVELARK_SOURCE_DIR"))
         qputenv("WAVELARK_SOURCE_DIR", WAVELARK_TEST_SOURCE_DIR);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // A filter that matches nothing is a registration fault, not a pass.
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+        std::fprintf(stderr, "no test matches the filter\n");
+        return 1;
+    }
+    return status;
 }
