@@ -2,6 +2,7 @@
 
 #include "app/AnsiText.h"
 #include "directory/ClassicTreeStyle.h"
+#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 
 #include <QAction>
@@ -108,7 +109,8 @@ QTreeWidgetItem* CMediaView::AddRoot()
     return root;
 }
 
-QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray& name)
+QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray& name,
+                                        bool startable)
 {
     if (!root)
         return nullptr;
@@ -116,6 +118,12 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     item->setText(0, DecodeAnsi(name));
     item->setData(0, kNameBytesRole, name);
     item->setIcon(0, m_channelIcon);
+    if (!startable) {
+        item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        // The tree's palette is black on white in every state; this item's text is the
+        // desktop's grey of a disabled text.
+        item->setForeground(0, QColor(128, 128, 128));
+    }
     root->setExpanded(true);
     scrollToItem(item);
     return item;
@@ -135,7 +143,16 @@ void CMediaView::AddToMyChannels(QTreeWidgetItem* item)
 {
     if (!item || item->childCount() > 0)
         return;
-    AddFavourite(m_catalogue, ItemName(item));
+    if (AddFavourite(m_catalogue, ItemName(item)))
+        Q_EMIT FavouritesChanged();
+}
+
+void CMediaView::RemoveFromMyChannels(QTreeWidgetItem* item)
+{
+    if (!item || item->childCount() > 0)
+        return;
+    if (RemoveFavourite(m_catalogue, ItemName(item)))
+        Q_EMIT FavouritesChanged();
 }
 
 QByteArray CMediaView::ItemName(const QTreeWidgetItem* item)
@@ -268,11 +285,22 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
 {
     // The item is found before the menu opens; there may be none, and the menu shows anyway.
     QTreeWidgetItem* item = itemAt(viewportPos);
-    if (ExecContextMenu(globalPos) == kCommandAddToMyChannels)
+    // A favourite shown greyed can still be removed.
+    const bool removable =
+        item && item->childCount() == 0 && IsFavourite(m_catalogue.FavouritesText, ItemName(item));
+    switch (ExecContextMenu(globalPos, removable)) {
+    case kCommandAddToMyChannels:
         AddToMyChannels(item);
+        break;
+    case kCommandRemoveFromMyChannels:
+        RemoveFromMyChannels(item);
+        break;
+    default:
+        break;
+    }
 }
 
-int CMediaView::ExecContextMenu(const QPoint& globalPos)
+int CMediaView::ExecContextMenu(const QPoint& globalPos, bool removable)
 {
     window()->raise();
     window()->activateWindow();
@@ -280,6 +308,9 @@ int CMediaView::ExecContextMenu(const QPoint& globalPos)
     menu.setObjectName(QStringLiteral("ChannelTreeMenu"));
     QAction* add = menu.addAction(QStringLiteral("Add to My Channels"));
     add->setData(kCommandAddToMyChannels);
+    QAction* remove = menu.addAction(QStringLiteral("Remove from My Channels"));
+    remove->setData(kCommandRemoveFromMyChannels);
+    remove->setEnabled(removable);
     const QAction* chosen = menu.exec(globalPos);
     return chosen ? chosen->data().toInt() : 0;
 }

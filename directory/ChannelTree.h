@@ -13,14 +13,16 @@ class QTreeWidgetItem;
 // The tree in which the radio window lists a country's channels under one parent item. A
 // channel is a leaf whose text is the channel's name; items with children only group and never
 // start anything. The tree asks for a channel to be started when the user selects or clicks
-// one; it does not own the player. Its context menu adds a channel to the favourites.
+// one; it does not own the player. Its context menu adds a channel to the favourites and
+// removes one from them.
 class CMediaView : public QTreeWidget
 {
     Q_OBJECT
 
 public:
-    // The one command of the context menu.
+    // The commands of the context menu, in its order.
     static constexpr int kCommandAddToMyChannels = 198;
+    static constexpr int kCommandRemoveFromMyChannels = 199;
     // Characters the tool-tip buffer holds, its closing zero included: a tip keeps at most one
     // character fewer.
     static constexpr int kInfoTipBufferLength = 1024;
@@ -39,15 +41,19 @@ public:
     // The parent item "Radio Channels", text only, at the end of the top level.
     QTreeWidgetItem* AddRoot();
     // A channel item under `root`, at the end, with the channel picture; the root is expanded
-    // and the item scrolled into view.
-    QTreeWidgetItem* AddChannel(QTreeWidgetItem* root, const QByteArray& name);
+    // and the item scrolled into view. An item that may not start (a favourite the catalogue no
+    // longer offers) is shown greyed and can be neither selected nor started.
+    QTreeWidgetItem* AddChannel(QTreeWidgetItem* root, const QByteArray& name,
+                                bool startable = true);
     // Shows `item` as the selected one without starting it, as when the window shows the
     // channel that already plays. A later click anywhere in the tree starts it again.
     void MarkSelected(QTreeWidgetItem* item);
     // "Add to My Channels": nothing for no item or a parent item; otherwise the item's name is
-    // added to the favourites unless it occurs anywhere in them already (also inside a longer
-    // name), and "favoutites.dat" is written.
+    // added to the favourites unless it is one already, and "favoutites.dat" is written.
     void AddToMyChannels(QTreeWidgetItem* item);
+    // "Remove from My Channels": the item's name leaves the favourites and "favoutites.dat" is
+    // written again; nothing when it is not a favourite.
+    void RemoveFromMyChannels(QTreeWidgetItem* item);
 
     // The item's text as catalogue bytes (Windows-1252).
     static QByteArray ItemName(const QTreeWidgetItem* item);
@@ -60,6 +66,8 @@ Q_SIGNALS:
     // The user selected or clicked in the tree while a window of the program was active and the
     // selected item is a channel with a name: start that channel.
     void StartChannelRequested(const QByteArray& name);
+    // A command of the context menu added or removed a favourite.
+    void FavouritesChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -78,8 +86,9 @@ private:
     void StartSelectedChannel();
     QTreeWidgetItem* SelectedItem() const;
     void ShowContextMenu(const QPoint& viewportPos, const QPoint& globalPos);
-    // Shows the menu at `globalPos` and returns the chosen command, 0 for none.
-    int ExecContextMenu(const QPoint& globalPos);
+    // Shows the menu at `globalPos` and returns the chosen command, 0 for none; "Remove from My
+    // Channels" is enabled when `removable`.
+    int ExecContextMenu(const QPoint& globalPos, bool removable);
     bool ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos);
 
     Catalogue& m_catalogue;

@@ -1,6 +1,7 @@
 #include "directory/LocalFiles.h"
 
 #include "app/AtomicFile.h"
+#include "directory/Favourites.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -107,8 +108,9 @@ QByteArray ReadStartChannel(const QByteArray& packageName)
 
 bool AddFavourite(Catalogue& catalogue, const QByteArray& name)
 {
-    // Containment, not equality: "Jazz" is taken as present once "Jazz Classics#" is stored.
-    if (catalogue.FavouritesText.contains(name))
+    // A whole name, not a part of one: "Beats" is a favourite of its own beside "Savanna Beats".
+    // A name the text cannot hold would split into other entries when read back.
+    if (!CanBeFavourite(name) || IsFavourite(catalogue.FavouritesText, name))
         return false;
     catalogue.FavouritesText += name;
     catalogue.FavouritesText += '#';

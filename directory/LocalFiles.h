@@ -26,9 +26,9 @@ QByteArray LastChannelPackage(const QByteArray& packageFolderAddress);
 // otherwise line 2. A line ends at LF or at the end of the file.
 QByteArray ReadStartChannel(const QByteArray& packageName);
 
-// "Add to My Channels": does nothing when `name` occurs anywhere in FavouritesText (also as
-// part of a longer name); otherwise appends name + "#" and saves the favourites. Returns true
-// when FavouritesText changed.
+// "Add to My Channels": does nothing when `name` is a favourite already or cannot be one
+// (Favourites.h); otherwise appends name + "#" and saves the favourites. Returns true when
+// FavouritesText changed.
 bool AddFavourite(Catalogue& catalogue, const QByteArray& name);
 
 // "favoutites.dat": FavouritesText exactly, no line end.

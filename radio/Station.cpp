@@ -3,6 +3,7 @@
 #include "app/AnsiText.h"
 #include "directory/ChannelCatalogue.h"
 #include "directory/ChannelTree.h"
+#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/UpdateNotice.h"
 #include "hosted/web/Explorer.h"
@@ -36,6 +37,11 @@ constexpr DialogRect kTemplate = {0, 0, 230, 434};
 constexpr int kBorder = 1;
 // The tree's place is given in pixels at 96 DPI, not in dialog units.
 constexpr QRect kTreeRect(30, 85, 285, 102);
+
+// The country list's last entry while there are favourites. Its entry is told apart from a
+// country by this role, not by its text, so a country of the same name stays a country.
+const QByteArray kMyChannelsText("My Channels");
+constexpr int kMyChannelsRole = Qt::UserRole + 1;
 
 // Push buttons whose pushed look a mouse move over the window's body takes back.
 constexpr int kUnpushedOnMove[] = {kIdShopping, kIdContact,  kIdWebsite,      kIdHelp,
@@ -222,6 +228,7 @@ void CStation::OnInitDialog()
     m_tree->SetupImages();
     connect(m_tree, &CMediaView::StartChannelRequested, this,
             [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
+    connect(m_tree, &CMediaView::FavouritesChanged, this, &CStation::OnFavouritesChanged);
 
     FillCountryList();
     FillChannelTree(0);
@@ -235,12 +242,60 @@ int CStation::FillCountryList()
     std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
     for (const QByteArray& country : countries)
         m_countryList->addItem(DecodeAnsi(country), country);
-    m_countryList->setCurrentIndex(countries.empty() ? -1 : 0);
+    if (!FavouriteNames(m_context.catalogue.FavouritesText).empty()) {
+        m_countryList->addItem(DecodeAnsi(kMyChannelsText));
+        m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);
+    }
+    m_countryList->setCurrentIndex(m_countryList->count() > 0 ? 0 : -1);
     return static_cast<int>(countries.size());
+}
+
+bool CStation::IsMyChannels(int countryIndex) const
+{
+    return m_countryList->itemData(countryIndex, kMyChannelsRole).toBool();
+}
+
+void CStation::FillMyChannels()
+{
+    m_tree->clear();
+    QTreeWidgetItem* root = m_tree->AddRoot();
+    const ChannelList& list = m_context.catalogue.RadioChannelList;
+    for (const QByteArray& name : FavouriteNames(m_context.catalogue.FavouritesText)) {
+        // The same record a click on the name under its country would start.
+        const int record = FindChannelByName(list, name);
+        const bool offered =
+            record >= 0 && list.records[static_cast<size_t>(record)].available == 1;
+        m_tree->AddChannel(root, name, offered);
+    }
+    MarkPlayingChannel();
+}
+
+void CStation::OnFavouritesChanged()
+{
+    const bool showingMine = IsMyChannels(m_countryList->currentIndex());
+    const QVariant shownCountry = m_countryList->currentData();
+    FillCountryList();
+    const int mine = m_countryList->findData(true, kMyChannelsRole);
+    if (showingMine && mine >= 0) {
+        m_countryList->setCurrentIndex(mine);
+        FillMyChannels();
+    } else if (showingMine) {
+        // The last favourite went: back to the playing channel's country.
+        FillChannelTree(0);
+        ShowPlayingChannel();
+    } else {
+        // A country stays as it is shown, its tree untouched.
+        const int country = m_countryList->findData(shownCountry);
+        m_countryList->setCurrentIndex(country >= 0 ? country : 0);
+    }
 }
 
 int CStation::FillChannelTree(int countryIndex)
 {
+    if (IsMyChannels(countryIndex)) {
+        FillMyChannels();
+        return m_tree->topLevelItem(0)->childCount();
+    }
     QByteArray country;
     if (m_countryList->count() > 0)
         country = m_countryList->itemData(countryIndex).toByteArray();
@@ -272,14 +327,20 @@ void CStation::ShowPlayingChannel()
     else
         m_countryList->setCurrentIndex(item);
     FillChannelTree(item);
+    MarkPlayingChannel();
+}
 
+void CStation::MarkPlayingChannel()
+{
+    const QByteArray& selected = m_context.catalogue.SelectedChannelName;
     // Every visible item after the root that carries the name is shown selected.
     QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
     if (!root)
         return;
     for (int i = 0; i < root->childCount(); ++i) {
         QTreeWidgetItem* channel = root->child(i);
-        if (CMediaView::ItemName(channel) == selected) {
+        if ((channel->flags() & Qt::ItemIsSelectable) &&
+            CMediaView::ItemName(channel) == selected) {
             m_tree->MarkSelected(channel);
             m_tree->scrollToItem(channel);
         }

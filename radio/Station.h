@@ -80,6 +80,14 @@ protected:
 
 private:
     void CreateControls();
+    // Whether the country list's entry is "My Channels" rather than a country.
+    bool IsMyChannels(int countryIndex) const;
+    // The tree with the favourites in the order they were added.
+    void FillMyChannels();
+    // Shows the playing channel's items in the tree as selected, without starting them.
+    void MarkPlayingChannel();
+    // A favourite was added or removed from the tree's menu.
+    void OnFavouritesChanged();
     void OnVolumeMoved(int position);
     void OnPageButton(int buttonId);
     void ShowAbout();

@@ -4,6 +4,7 @@
 #include "app/InterfaceArchive.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
+#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
@@ -48,6 +49,8 @@ bool CWavelark::OnInitDialog()
     ResolvePackage(m_catalogue, m_server);
     m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
     ParseChannelList(m_catalogue, m_archive);
+    // Additions append to what earlier runs kept.
+    m_catalogue.FavouritesText = ReadFavourites();
     FetchRadioAvailability(m_catalogue, m_server);
 
     const QByteArray start = ReadStartChannel();

@@ -1,5 +1,6 @@
 #include "app/AnsiText.h"
 #include "directory/ChannelTree.h"
+#include "directory/Favourites.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -35,7 +37,8 @@ ChannelRecord Record(const QByteArray& name, const QByteArray& infoText, int pos
 }
 
 // How a test answers the context menu once it is open.
-enum class MenuAnswer { Choose, Cancel };
+// Choose: the first command; Remove: the second; Cancel: Escape.
+enum class MenuAnswer { Choose, Remove, Cancel };
 
 // Answers the next context menu of the application from inside its own event loop, with the
 // mouse on its action or with Escape. Gives up after about five seconds so that a menu that
@@ -55,20 +58,26 @@ public:
             }
             m_timer.stop();
             m_position = menu->pos();
-            for (QAction* action : menu->actions())
+            for (QAction* action : menu->actions()) {
                 m_shown.push_back({action->text(), action->data().toInt()});
-            if (answer == MenuAnswer::Cancel || menu->actions().isEmpty()) {
+                m_enabled.push_back(action->isEnabled());
+            }
+            const qsizetype index = answer == MenuAnswer::Remove ? 1 : 0;
+            // A disabled command does not close the menu: such an answer is Escape too.
+            if (answer == MenuAnswer::Cancel || menu->actions().size() <= index ||
+                !menu->actions().at(index)->isEnabled()) {
                 QTest::keyClick(menu, Qt::Key_Escape);
                 return;
             }
-            QAction* first = menu->actions().first();
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(first).center());
+            QAction* chosen = menu->actions().at(index);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
         });
         m_timer.start();
     }
 
-    // The menu's actions as it showed them: text and command.
+    // The menu's actions as it showed them: text and command, and whether each was enabled.
     std::vector<std::pair<QString, int>> Shown() const { return m_shown; }
+    std::vector<bool> Enabled() const { return m_enabled; }
     // Where the menu opened, in screen coordinates.
     QPoint Position() const { return m_position; }
 
@@ -77,6 +86,7 @@ private:
     int m_polls = 0;
     QPoint m_position;
     std::vector<std::pair<QString, int>> m_shown;
+    std::vector<bool> m_enabled;
 };
 
 // A real top-level window holding the tree with one country's channels, shown and active.
@@ -151,14 +161,23 @@ public:
         QApplication::sendEvent(viewport, &doubleClick);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, pos);
     }
-    void RightClickAndAnswer(const QPoint& pos, MenuAnswer answer)
+    // Opens the context menu at `pos` and answers it; returns whether "Remove from My
+    // Channels" was enabled.
+    bool RightClickAndAnswer(const QPoint& pos, MenuAnswer answer)
     {
         MenuDriver driver(answer);
         Click(pos, Qt::RightButton);
-        ASSERT_EQ(driver.Shown().size(), 1u) << "the menu did not open";
-        EXPECT_EQ(driver.Shown()[0].first, QStringLiteral("Add to My Channels"));
-        EXPECT_EQ(driver.Shown()[0].second, CMediaView::kCommandAddToMyChannels);
+        const auto shown = driver.Shown();
+        EXPECT_EQ(shown.size(), 2u) << "the menu did not open";
+        if (shown.size() != 2u)
+            return false;
+        EXPECT_EQ(shown[0].first, QStringLiteral("Add to My Channels"));
+        EXPECT_EQ(shown[0].second, CMediaView::kCommandAddToMyChannels);
+        EXPECT_TRUE(driver.Enabled()[0]);
+        EXPECT_EQ(shown[1].first, QStringLiteral("Remove from My Channels"));
+        EXPECT_EQ(shown[1].second, CMediaView::kCommandRemoveFromMyChannels);
         EXPECT_EQ(driver.Position(), m_tree->viewport()->mapToGlobal(pos));
+        return driver.Enabled()[1];
     }
 
     TempFolder m_folder;
@@ -313,10 +332,11 @@ TEST_F(ChannelTreeTest, ContextMenuAddsTheChannelUnderThePointerToMyChannels)
         {"the same channel twice",
          {{"Jazz", MenuAnswer::Choose, "Jazz#"}, {"Jazz", MenuAnswer::Choose, "Jazz#"}},
          "Jazz#"},
-        {"a name inside a favourite's longer name counts as present",
+        {"a name inside a favourite's longer name is a name of its own",
          {{"Jazz Classics", MenuAnswer::Choose, "Jazz Classics#"},
-          {"Jazz", MenuAnswer::Choose, "Jazz Classics#"}},
-         "Jazz Classics#"},
+          {"Jazz", MenuAnswer::Choose, "Jazz Classics#Jazz#"},
+          {"Jazz", MenuAnswer::Choose, "Jazz Classics#Jazz#"}},
+         "Jazz Classics#Jazz#"},
         {"the shorter name first, then the longer",
          {{"Jazz", MenuAnswer::Choose, "Jazz#"},
           {"Jazz Classics", MenuAnswer::Choose, "Jazz#Jazz Classics#"}},
@@ -351,12 +371,36 @@ TEST_F(ChannelTreeTest, ContextMenuAddsTheChannelUnderThePointerToMyChannels)
     }
 }
 
-TEST_F(ChannelTreeTest, FavouritesFileOfAnEarlierRunIsReplaced)
+TEST_F(ChannelTreeTest, FavouritesOfAnEarlierRunAreKeptAndAddedTo)
 {
-    // The favourites start empty on every run, so the first addition replaces the old file.
-    m_folder.Write(kFavourites, "Old One#Old Two#with a much longer tail than the new text");
+    m_folder.Write(kFavourites, "Old One#Old Two#a damaged tail");
+    m_catalogue.FavouritesText = ReadFavourites();
     RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Choose);
-    EXPECT_EQ(m_folder.Read(kFavourites), QByteArrayLiteral("Jazz#"));
+    EXPECT_EQ(m_folder.Read(kFavourites), QByteArrayLiteral("Old One#Old Two#Jazz#"));
+}
+
+TEST_F(ChannelTreeTest, RemoveFromMyChannelsIsEnabledOnAFavouriteOnly)
+{
+    m_catalogue.FavouritesText = "Jazz Classics#Rock Antenne#";
+    QSignalSpy changed(m_tree, &CMediaView::FavouritesChanged);
+    // Jazz is only a part of a favourite's name; the root and empty space are no channels.
+    EXPECT_FALSE(RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Remove));
+    EXPECT_FALSE(RightClickAndAnswer(CentreOf(m_root), MenuAnswer::Remove));
+    EXPECT_FALSE(RightClickAndAnswer(EmptySpace(), MenuAnswer::Remove));
+    EXPECT_EQ(m_catalogue.FavouritesText, "Jazz Classics#Rock Antenne#");
+    EXPECT_FALSE(m_folder.Exists(kFavourites));
+    EXPECT_EQ(changed.count(), 0);
+
+    EXPECT_TRUE(RightClickAndAnswer(CentreOf(Item("Jazz Classics")), MenuAnswer::Remove));
+    EXPECT_EQ(m_catalogue.FavouritesText, "Rock Antenne#");
+    EXPECT_EQ(m_folder.Read(kFavourites), "Rock Antenne#");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_TRUE(m_starts.empty());
+
+    // Added back from the same menu, at the end.
+    EXPECT_FALSE(RightClickAndAnswer(CentreOf(Item("Jazz Classics")), MenuAnswer::Choose));
+    EXPECT_EQ(m_folder.Read(kFavourites), "Rock Antenne#Jazz Classics#");
+    EXPECT_EQ(changed.count(), 2);
 }
 
 TEST(ChannelTreeInfoTip, IsTheInfoTextCutToTheBuffer)

@@ -118,15 +118,23 @@ struct FavouritesCase
     QByteArray text;
 };
 
-TEST(LocalFiles, FavouritesAppendUnlessContained)
+TEST(LocalFiles, FavouritesAppendWholeNamesOnce)
 {
     const FavouritesCase cases[] = {
         {"two in order", {"Alpha", "Beta"}, "Alpha#Beta#"},
         {"same twice", {"Alpha", "Alpha"}, "Alpha#"},
-        {"part of a longer name counts as present", {"Jazz Classics", "Jazz"}, "Jazz Classics#"},
+        {"a part of a longer name is a name of its own",
+         {"Savanna Beats", "Beats", "Beats"},
+         "Savanna Beats#Beats#"},
         {"longer name after a shorter one", {"Jazz", "Jazz Classics"}, "Jazz#Jazz Classics#"},
         {"letter case differs", {"Jazz", "jazz"}, "Jazz#jazz#"},
-        {"across the separator", {"Alpha", "Beta", "a#B"}, "Alpha#Beta#"},
+        {"a name with the separator would split: refused", {"Alpha", "a#B"}, "Alpha#"},
+        {"a name with a line end or a NUL: refused",
+         {"Alpha", QByteArray("x\ny"), QByteArray("x\0y", 3)},
+         "Alpha#"},
+        {"bytes above 127 are kept",
+         {"Caf\xE9", "\xD0\x9C\xD0\xB8\xD1\x80"},
+         "Caf\xE9#\xD0\x9C\xD0\xB8\xD1\x80#"},
     };
     for (const FavouritesCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -144,12 +152,12 @@ TEST(LocalFiles, FavouriteAlreadyPresentWritesNothing)
     TempFolder folder;
     Catalogue catalogue;
     catalogue.FavouritesText = QByteArrayLiteral("Jazz Classics#");
-    EXPECT_FALSE(AddFavourite(catalogue, QByteArrayLiteral("Jazz")));
+    EXPECT_FALSE(AddFavourite(catalogue, QByteArrayLiteral("Jazz Classics")));
     EXPECT_FALSE(AddFavourite(catalogue, QByteArray()));
     EXPECT_FALSE(folder.Exists(QStringLiteral("favoutites.dat")));
-    EXPECT_TRUE(AddFavourite(catalogue, QByteArrayLiteral("Blues")));
+    EXPECT_TRUE(AddFavourite(catalogue, QByteArrayLiteral("Jazz")));
     EXPECT_EQ(folder.Read(QStringLiteral("favoutites.dat")),
-              QByteArrayLiteral("Jazz Classics#Blues#"));
+              QByteArrayLiteral("Jazz Classics#Jazz#"));
 }
 
 TEST(LocalFiles, TreeChannelFileHoldsTheNameOnly)

@@ -366,6 +366,104 @@ TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
         station.grab().save(renderDir + QStringLiteral("/radio-window.png"));
 }
 
+TEST_F(StationTest, MyChannelsListsTheFavouritesOfEarlierRunsAndPlaysThem)
+{
+    // An earlier run's file with a damaged tail: Gamma is not offered, Nowhere is no channel.
+    m_folder.Write(QStringLiteral("favoutites.dat"), "Delta#Gamma#Alpha#Nowhere#Bet");
+    Start();
+    EXPECT_EQ(m_catalogue.FavouritesText, "Delta#Gamma#Alpha#Nowhere#");
+    CStation& station = Open();
+    EXPECT_EQ(Countries(), (QStringList{QStringLiteral("France"), QStringLiteral("Germany"),
+                                        QStringLiteral("My Channels")}));
+
+    auto* list = Control<QComboBox>(kIdCountryList);
+    list->setCurrentIndex(2);
+    Q_EMIT list->activated(2);
+    EXPECT_EQ(station.ChannelTree()->topLevelItem(0)->text(0), QStringLiteral("Radio Channels"));
+    EXPECT_EQ(TreeChannels(), (QStringList{QStringLiteral("Delta"), QStringLiteral("Gamma"),
+                                           QStringLiteral("Alpha"), QStringLiteral("Nowhere")}));
+    QTreeWidgetItem* root = station.ChannelTree()->topLevelItem(0);
+    for (const int greyed : {1, 3}) {
+        EXPECT_FALSE(root->child(greyed)->flags() & Qt::ItemIsEnabled) << greyed;
+        EXPECT_FALSE(root->child(greyed)->flags() & Qt::ItemIsSelectable) << greyed;
+    }
+    EXPECT_TRUE(root->child(0)->flags() & Qt::ItemIsEnabled);
+
+    // The first row plays the first favourite from its own record's stream file.
+    ClickChannel(QStringLiteral("Delta"));
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_GE(m_content.Requests(StreamFile(4)), 1);
+    EXPECT_EQ(File("channel.dat"), "package0\nDelta");
+    EXPECT_EQ(File("tv.dat"), "Delta");
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+
+    // A greyed favourite starts nothing.
+    ClickChannel(QStringLiteral("Gamma"));
+    EXPECT_EQ(m_content.Requests(StreamFile(3)), 0);
+    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+
+    // WAVELARK_RENDER_DIR=folder keeps a picture of the window to look at.
+    const QString renderDir = qEnvironmentVariable("WAVELARK_RENDER_DIR");
+    if (!renderDir.isEmpty())
+        station.grab().save(renderDir + QStringLiteral("/radio-window-my-channels.png"));
+}
+
+TEST_F(StationTest, AddingAndRemovingFavouritesShowsAtOnceAndLastsToTheNextStart)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nDelta");
+    Start();
+    CStation& station = Open();
+    EXPECT_FALSE(Countries().contains(QStringLiteral("My Channels")));
+    auto* list = Control<QComboBox>(kIdCountryList);
+    const auto item = [&](const QString& name) {
+        const auto found =
+            station.ChannelTree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    };
+
+    // Added under its country: the list gains "My Channels", the country stays as it is shown.
+    list->setCurrentIndex(list->findText(QStringLiteral("Germany")));
+    Q_EMIT list->activated(list->currentIndex());
+    station.ChannelTree()->AddToMyChannels(item(QStringLiteral("Beta")));
+    station.ChannelTree()->AddToMyChannels(item(QStringLiteral("Alpha")));
+    EXPECT_EQ(Countries().last(), QStringLiteral("My Channels"));
+    EXPECT_EQ(list->currentText(), QStringLiteral("Germany"));
+    EXPECT_EQ(TreeChannels(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    EXPECT_EQ(File("favoutites.dat"), "Beta#Alpha#");
+
+    // Removed while "My Channels" is shown: the tree and the file follow at once.
+    const int mine = list->findText(QStringLiteral("My Channels"));
+    list->setCurrentIndex(mine);
+    Q_EMIT list->activated(mine);
+    EXPECT_EQ(TreeChannels(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha")}));
+    station.ChannelTree()->RemoveFromMyChannels(item(QStringLiteral("Beta")));
+    EXPECT_EQ(TreeChannels(), QStringList{QStringLiteral("Alpha")});
+    EXPECT_EQ(list->currentText(), QStringLiteral("My Channels"));
+    EXPECT_EQ(File("favoutites.dat"), "Alpha#");
+
+    // The list survives the window and the program.
+    m_station.reset();
+    m_window.reset();
+    m_catalogue = Catalogue();
+    Start();
+    EXPECT_EQ(m_catalogue.FavouritesText, "Alpha#");
+    Open();
+    list = Control<QComboBox>(kIdCountryList);
+    EXPECT_EQ(Countries().last(), QStringLiteral("My Channels"));
+
+    // The last one removed: the entry goes and the playing channel's country is shown.
+    list->setCurrentIndex(list->findText(QStringLiteral("My Channels")));
+    Q_EMIT list->activated(list->currentIndex());
+    m_station->ChannelTree()->RemoveFromMyChannels(
+        m_station->ChannelTree()
+            ->findItems(QStringLiteral("Alpha"), Qt::MatchExactly | Qt::MatchRecursive)
+            .front());
+    EXPECT_FALSE(Countries().contains(QStringLiteral("My Channels")));
+    EXPECT_EQ(list->currentText(), QStringLiteral("France"));
+    EXPECT_EQ(TreeChannels(), QStringList{QStringLiteral("Delta")});
+    EXPECT_EQ(File("favoutites.dat"), "");
+}
+
 TEST_F(StationTest, OpenFromTheTrayRunsTheWindowUntilHide)
 {
     Start();
