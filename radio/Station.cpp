@@ -111,6 +111,8 @@ void CStation::CreateControls()
     m_volume = new CCoolSlider(m_context.skin, client);
     PlaceControl(m_volume, kIdVolumeSlider, {18, 173, 94, 25}, scale);
     connect(m_volume, &QAbstractSlider::valueChanged, this, &CStation::OnVolumeMoved);
+    // Every scroll counts, also one at an end stop that moves nothing: it still clears Mute.
+    connect(m_volume, &CCoolSlider::Scrolled, this, &CStation::OnVolumeMoved);
 
     m_muteBox = new CCheckButton(QStringLiteral("Mute"), client);
     PlaceControl(m_muteBox, kIdMuteBox, {151, 180, 40, 10}, scale);

@@ -27,8 +27,11 @@ void CColorStatic::paintEvent(QPaintEvent* /*event*/)
     const int lineHeight = painter.fontMetrics().height();
     int top = 0;
     for (const QString& line : lines) {
+        // As the desktop's text drawing: "&" marks the next letter as a mnemonic, "&&" is
+        // one "&".
         painter.drawText(QRect(0, top, width(), lineHeight),
-                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, line);
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip | Qt::TextShowMnemonic,
+                         line);
         top += lineHeight;
     }
 }

@@ -115,6 +115,15 @@ void CCoolSlider::mousePressEvent(QMouseEvent* event)
     m_keyboardFocus = false;
     QSlider::mousePressEvent(event);
     update();
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT Scrolled(value());
+}
+
+void CCoolSlider::mouseReleaseEvent(QMouseEvent* event)
+{
+    QSlider::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT Scrolled(value());
 }
 
 void CCoolSlider::keyPressEvent(QKeyEvent* event)
@@ -122,6 +131,26 @@ void CCoolSlider::keyPressEvent(QKeyEvent* event)
     m_keyboardFocus = true;
     QSlider::keyPressEvent(event);
     update();
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        Q_EMIT Scrolled(value());
+        break;
+    default:
+        break;
+    }
+}
+
+void CCoolSlider::wheelEvent(QWheelEvent* event)
+{
+    QSlider::wheelEvent(event);
+    Q_EMIT Scrolled(value());
 }
 
 void CCoolSlider::focusInEvent(QFocusEvent* event)

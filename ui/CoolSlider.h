@@ -37,11 +37,19 @@ public:
     static QColor IdleColour() { return QColor(240, 240, 240); }
     QColor ActiveColour() const { return m_activeColour; }
 
+Q_SIGNALS:
+    // The user worked the slider: a key that moves it, the wheel, or a press or release of the
+    // left button. Also at an end stop, where the position does not change; moves by dragging
+    // report through valueChanged.
+    void Scrolled(int position);
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

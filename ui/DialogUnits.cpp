@@ -4,16 +4,34 @@
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
+
+int MulDiv(int number, int numerator, int denominator)
+{
+    if (denominator == 0)
+        return -1;
+    const long long product = static_cast<long long>(number) * numerator;
+    const long long half = std::llabs(static_cast<long long>(denominator)) / 2;
+    // Halves round away from zero, whatever the signs.
+    const bool negative = (product < 0) != (denominator < 0);
+    const long long magnitude =
+        (std::llabs(product) + half) / std::llabs(static_cast<long long>(denominator));
+    const long long result = negative ? -magnitude : magnitude;
+    if (result > std::numeric_limits<int>::max() || result < std::numeric_limits<int>::min())
+        return -1;
+    return static_cast<int>(result);
+}
 
 QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale)
 {
     const auto scaled = [dpiScale](int value) {
         return static_cast<int>(std::lround(value * dpiScale));
     };
-    const int left = scaled(rect.x * 6 / 4);
-    const int top = scaled(rect.y * 13 / 8);
-    const int right = scaled((rect.x + rect.width) * 6 / 4);
-    const int bottom = scaled((rect.y + rect.height) * 13 / 8);
+    const int left = scaled(MulDiv(rect.x, 6, 4));
+    const int top = scaled(MulDiv(rect.y, 13, 8));
+    const int right = scaled(MulDiv(rect.x + rect.width, 6, 4));
+    const int bottom = scaled(MulDiv(rect.y + rect.height, 13, 8));
     return QRect(left, top, right - left, bottom - top);
 }
 

@@ -13,6 +13,11 @@ struct DialogRect
     int height = 0;
 };
 
+// number * numerator / denominator rounded to the nearest whole number, halves away from zero,
+// computed without overflow; -1 when the denominator is 0 or the result is no int. Dialog units
+// become pixels this way.
+int MulDiv(int number, int numerator, int denominator);
+
 // Dialog units to pixels for the dialog font's base units (6 x 13 at 96 DPI), scaled for the
 // screen's logical DPI.
 QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale = 1.0);

@@ -55,5 +55,7 @@ void CGroupBox::paintEvent(QPaintEvent* /*event*/)
     }
 
     painter.setPen(black);
-    painter.drawText(client.adjusted(kCaptionLeft, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, caption);
+    // As the desktop's text drawing: "&" marks the next letter as a mnemonic, "&&" is one "&".
+    painter.drawText(client.adjusted(kCaptionLeft, 0, 0, 0),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, caption);
 }

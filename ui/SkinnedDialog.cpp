@@ -1,6 +1,7 @@
 #include "ui/SkinnedDialog.h"
 
 #include "ui/ColorStatic.h"
+#include "ui/DialogFont.h"
 #include "ui/Skin.h"
 
 #include <QLabel>
@@ -16,7 +17,6 @@ static void InitUiResources()
 namespace {
 
 constexpr int kBorder = 1;
-constexpr int kFontPointSize = 8;
 
 // The client area, filled with the skin gradient.
 class SkinClient : public QWidget
@@ -40,11 +40,9 @@ private:
 SkinnedDialog::SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_scale(DpiScale(parent))
 {
-    // The templates' dialog units assume an 8-point font (base units 6 x 13 at 96 DPI); the
-    // program's font family at 8 points has those metrics, so the texts fit their controls.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(kFontPointSize);
-    setFont(dialogFont);
+    // The templates' dialog units assume their dialog font (base units 6 x 13 at 96 DPI); with
+    // a font of those metrics the texts fit their controls.
+    setFont(DialogFont());
 
     const QSize client = DialogUnitsToPixels(size, m_scale).size();
     m_client = new SkinClient(skin, this);

@@ -248,6 +248,14 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     Start();
     Open();
     auto* mute = Control<CCheckButton>(kIdMuteBox);
+    // Each click turns tick and player together.
+    for (int click = 1; click <= 4; ++click) {
+        SCOPED_TRACE(click);
+        QTest::mouseClick(mute, Qt::LeftButton);
+        EXPECT_EQ(mute->IsChecked(), click % 2 == 1);
+        EXPECT_EQ(m_window->Playback().IsMuted(), click % 2);
+        EXPECT_EQ(m_window->Player()->Muted(), click % 2 == 1);
+    }
     QTest::mouseClick(mute, Qt::LeftButton);
     EXPECT_TRUE(mute->IsChecked());
     EXPECT_EQ(m_window->Playback().IsMuted(), 1);
@@ -259,6 +267,16 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     QTest::keyClick(slider, Qt::Key_PageUp);
     EXPECT_EQ(slider->value(), 60);
     EXPECT_EQ(m_window->Player()->Volume(), 60);
+    EXPECT_FALSE(mute->IsChecked());
+    EXPECT_EQ(m_window->Playback().IsMuted(), 0);
+    EXPECT_FALSE(m_window->Player()->Muted());
+
+    // A scroll at the end stop moves nothing, and still clears the tick and the mute.
+    QTest::keyClick(slider, Qt::Key_End);
+    QTest::mouseClick(mute, Qt::LeftButton);
+    ASSERT_TRUE(m_window->Player()->Muted());
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_EQ(slider->value(), 100);
     EXPECT_FALSE(mute->IsChecked());
     EXPECT_EQ(m_window->Playback().IsMuted(), 0);
     EXPECT_FALSE(m_window->Player()->Muted());

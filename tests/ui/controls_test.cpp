@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QHoverEvent>
 #include <QImage>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -316,6 +317,46 @@ TEST(ColorStatic, LineFeedGivesTwoCentredLinesFromTheTop)
     EXPECT_TRUE(text->testAttribute(Qt::WA_TransparentForMouseEvents));
 }
 
+TEST(ColorStatic, AnAmpersandMarksAMnemonicAndTwoDrawOne)
+{
+    auto panel = MakePanel(QSize(200, 30));
+    auto* doubled = new CColorStatic(panel.get());
+    doubled->SetText("Rock && Roll");
+    doubled->setGeometry(0, 0, 200, 15);
+    auto* single = new CColorStatic(panel.get());
+    single->SetText("Rock & Roll");
+    single->setGeometry(0, 15, 200, 15);
+    panel->show();
+
+    // The columns that hold ink, drawn on the panel's colour.
+    const auto inkColumns = [](const QImage& image) {
+        std::pair<int, int> extent{image.width(), -1};
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (IsDark(Pixel(image, x, y)))
+                    extent = {std::min(extent.first, x), std::max(extent.second, x)};
+        return extent;
+    };
+    // What the desktop draws for "Rock && Roll": "Rock & Roll", centred.
+    QImage literal(200, 15, QImage::Format_RGB32);
+    literal.fill(kBackground);
+    {
+        QPainter painter(&literal);
+        painter.setFont(doubled->font());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, 200, 15), Qt::AlignHCenter | Qt::AlignTop,
+                         QStringLiteral("Rock & Roll"));
+    }
+    const auto expected = inkColumns(literal);
+    const auto fromDoubled = inkColumns(GrabOnParent(*doubled));
+    EXPECT_NEAR(fromDoubled.first, expected.first, 1);
+    EXPECT_NEAR(fromDoubled.second, expected.second, 1);
+    // A single "&" is no character: the line is narrower by it.
+    const auto fromSingle = inkColumns(GrabOnParent(*single));
+    EXPECT_GT(fromSingle.first, expected.first + 1);
+    EXPECT_LT(fromSingle.second, expected.second - 1);
+}
+
 namespace {
 
 // The volume slider as the radio window has it, on a skinned dialog's client area.
@@ -405,7 +446,10 @@ TEST(CoolSlider, ThumbTakesTheSkinColourWhilePressed)
 TEST(CoolSlider, KeyboardAndWheelMoveItAsAQtSliderDoes)
 {
     SliderOnDialog s(0);
-    s.slider->setFocus();
+    QApplication::setActiveWindow(s.dialog.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(s.dialog.get()));
+    s.slider->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(s.slider->hasFocus());
     QTest::keyClick(s.slider, Qt::Key_Right);
     EXPECT_EQ(s.slider->value(), 51);
     QTest::keyClick(s.slider, Qt::Key_PageUp);
@@ -413,15 +457,43 @@ TEST(CoolSlider, KeyboardAndWheelMoveItAsAQtSliderDoes)
     QTest::keyClick(s.slider, Qt::Key_End);
     EXPECT_EQ(s.slider->value(), 100);
     // Worked from the keyboard, the focused thumb shows the active colour.
-    if (s.slider->hasFocus()) {
-        EXPECT_TRUE(s.slider->ThumbActive());
-    }
+    EXPECT_TRUE(s.slider->ThumbActive());
+    EXPECT_EQ(s.ThumbInner(), s.slider->ActiveColour());
 
     const QPointF at = s.slider->rect().center();
     QWheelEvent down(at, s.slider->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(s.slider, &down);
     EXPECT_LT(s.slider->value(), 100);
+}
+
+TEST(CoolSlider, EveryScrollIsReportedAlsoAtAnEndStop)
+{
+    SliderOnDialog s(0);
+    QApplication::setActiveWindow(s.dialog.get());
+    s.slider->setFocus(Qt::TabFocusReason);
+    s.slider->setValue(100);
+    QSignalSpy scrolled(s.slider, &CCoolSlider::Scrolled);
+    QSignalSpy changed(s.slider, &QAbstractSlider::valueChanged);
+
+    QTest::keyClick(s.slider, Qt::Key_Right);
+    QTest::keyClick(s.slider, Qt::Key_End);
+    const QPointF at = s.slider->rect().center();
+    QWheelEvent up(at, s.slider->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(s.slider, &up);
+    const QPoint thumb = s.slider->ThumbRect().center();
+    QTest::mousePress(s.slider, Qt::LeftButton, {}, thumb);
+    QTest::mouseRelease(s.slider, Qt::LeftButton, {}, thumb);
+    EXPECT_EQ(changed.count(), 0);
+    ASSERT_EQ(scrolled.count(), 5);
+    for (const QList<QVariant>& signal : scrolled)
+        EXPECT_EQ(signal.at(0).toInt(), 100);
+
+    // A key that is no scroll, and the right button, report nothing.
+    QTest::keyClick(s.slider, Qt::Key_A);
+    QTest::mouseClick(s.slider, Qt::RightButton, {}, thumb);
+    EXPECT_EQ(scrolled.count(), 5);
 }
 
 TEST(CoolSlider, AttachToWindowKeepsItsPlaceOnTheClientArea)

@@ -105,6 +105,24 @@ int ResultOfKey(QDialog& dialog, Qt::Key key)
 
 } // namespace
 
+TEST(DialogUnits, RoundToTheNearestPixelAsTheDesktopDoes)
+{
+    const struct
+    {
+        int number, numerator, denominator, result;
+    } cases[] = {
+        {1, 6, 4, 2},    {3, 13, 8, 5}, {2, 6, 4, 3},           {5, 13, 8, 8},
+        {4, 13, 8, 7},   {0, 6, 4, 0},  {-1, 6, 4, -2},         {1, -6, 4, -2},
+        {-3, 13, -8, 5}, {7, 1, 0, -1}, {2000000000, 6, 4, -1}, {2000000000, 3, 4, 1500000000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MulDiv(c.number, c.numerator, c.denominator), c.result)
+            << c.number << " * " << c.numerator << " / " << c.denominator;
+
+    // An odd place: x 1 is 1.5 pixels and y 3 is 4.875, which round up, not down.
+    EXPECT_EQ(DialogUnitsToPixels({1, 3, 5, 5}), QRect(2, 5, 7, 8));
+}
+
 TEST(MessageDialog, EnterPressesOkEscapeAndTabDoNothing)
 {
     KeyFilter filter;
@@ -131,14 +149,16 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
 
     EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
     // The template is the client area; the thin border lies around it.
-    EXPECT_EQ(dialog.Client()->size(), QSize(357 * 6 / 4, 70 * 13 / 8));
+    // 357 x 70 dialog units: 535.5 x 113.75 pixels, rounded.
+    EXPECT_EQ(dialog.Client()->size(), QSize(536, 114));
     EXPECT_EQ(dialog.size(), dialog.Client()->size() + QSize(2, 2));
     EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 1);
     auto* ok = qobject_cast<QPushButton*>(FindControl(&dialog, CMessage::kIdOk));
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(ok->text(), QStringLiteral("OK"));
-    EXPECT_EQ(ok->geometry(), QRect(157 * 6 / 4, 51 * 13 / 8, 207 * 6 / 4 - 157 * 6 / 4,
-                                    65 * 13 / 8 - 51 * 13 / 8));
+    // 157, 51, 50, 14: left 235.5 -> 236, top 82.875 -> 83, right 310.5 -> 311, bottom
+    // 105.625 -> 106.
+    EXPECT_EQ(ok->geometry(), QRect(236, 83, 75, 23));
     auto* text = qobject_cast<CColorStatic*>(FindControl(&dialog, CMessage::kIdText));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->Text(),
