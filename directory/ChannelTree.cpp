@@ -129,13 +129,14 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     return item;
 }
 
-void CMediaView::MarkSelected(QTreeWidgetItem* item)
+void CMediaView::MarkSelected(QTreeWidgetItem* item, bool alongside)
 {
     if (!item)
         return;
     const bool wasMarking = m_marking;
     m_marking = true;
-    setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+    setCurrentItem(item, 0,
+                   alongside ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
     m_marking = wasMarking;
 }
 
@@ -182,8 +183,11 @@ void CMediaView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    if (event->button() == Qt::LeftButton && !m_inDoubleClick)
+    if (event->button() == Qt::LeftButton && !m_inDoubleClick) {
         m_leftPressed = true;
+        m_leftDragged = false;
+        m_leftPressPos = event->position().toPoint();
+    }
     const auto input = CountUserInput(m_userInputDepth);
     QTreeWidget::mousePressEvent(event);
 }
@@ -203,6 +207,17 @@ void CMediaView::mouseReleaseEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::LeftButton && m_leftPressed) {
         m_leftPressed = false;
+        // A drag is no click: it selects and starts nothing.
+        if (m_leftDragged)
+            return;
+        // The item pressed on (its picture or text, not its expand button) becomes the
+        // selected one once the press turned out to be a click.
+        QTreeWidgetItem* pressed = itemAt(m_leftPressPos);
+        if (pressed && visualItemRect(pressed).contains(m_leftPressPos) &&
+            (pressed->flags() & Qt::ItemIsSelectable)) {
+            const auto input = CountUserInput(m_userInputDepth);
+            setCurrentItem(pressed, 0, QItemSelectionModel::ClearAndSelect);
+        }
         // A click anywhere in the tree, also on empty space or on a parent's expand button,
         // starts the selected channel again.
         StartSelectedChannel();
@@ -223,6 +238,10 @@ void CMediaView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CMediaView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_leftPressed && (event->buttons() & Qt::LeftButton) &&
+        (event->position().toPoint() - m_leftPressPos).manhattanLength() >=
+            QApplication::startDragDistance())
+        m_leftDragged = true;
     const auto input = CountUserInput(m_userInputDepth);
     QTreeWidget::mouseMoveEvent(event);
 }
@@ -251,6 +270,11 @@ QItemSelectionModel::SelectionFlags CMediaView::selectionCommand(const QModelInd
 {
     // A click on empty space keeps the selection: it restarts the selected channel instead.
     if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    // The left button selects when it is released without a drag (mouseReleaseEvent), as the
+    // desktop's tree does: neither the press nor a move across the items selects anything.
+    if (event && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove ||
+                  event->type() == QEvent::MouseButtonRelease))
         return QItemSelectionModel::NoUpdate;
     return QTreeWidget::selectionCommand(index, event);
 }

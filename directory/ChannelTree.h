@@ -46,8 +46,9 @@ public:
     QTreeWidgetItem* AddChannel(QTreeWidgetItem* root, const QByteArray& name,
                                 bool startable = true);
     // Shows `item` as the selected one without starting it, as when the window shows the
-    // channel that already plays. A later click anywhere in the tree starts it again.
-    void MarkSelected(QTreeWidgetItem* item);
+    // channel that already plays. A later click anywhere in the tree starts it again. With
+    // `alongside` the items marked before stay selected too (a name the tree lists twice).
+    void MarkSelected(QTreeWidgetItem* item, bool alongside = false);
     // "Add to My Channels": nothing for no item or a parent item; otherwise the item's name is
     // added to the favourites unless it is one already, and "favoutites.dat" is written.
     void AddToMyChannels(QTreeWidgetItem* item);
@@ -98,6 +99,9 @@ private:
     int m_userInputDepth = 0;
     bool m_marking = false;
     bool m_leftPressed = false;
+    // The left button moved far enough while pressed to make its press a drag.
+    bool m_leftDragged = false;
+    QPoint m_leftPressPos;
     bool m_rightPressed = false;
     bool m_inDoubleClick = false;
 };

@@ -298,11 +298,13 @@ int CStation::FillChannelTree(int countryIndex)
         FillMyChannels();
         return m_tree->topLevelItem(0)->childCount();
     }
-    QByteArray country;
-    if (m_countryList->count() > 0)
-        country = m_countryList->itemData(countryIndex).toByteArray();
     m_tree->clear();
     QTreeWidgetItem* root = m_tree->AddRoot();
+    // No such entry (the playing channel's country is not listed): the root alone, not the
+    // channels of an empty category.
+    if (countryIndex < 0 || countryIndex >= m_countryList->count())
+        return 0;
+    const QByteArray country = m_countryList->itemData(countryIndex).toByteArray();
     const ChannelList& list = m_context.catalogue.RadioChannelList;
     const std::vector<int> channels = ChannelsOfCountry(list, country);
     for (const int index : channels)
@@ -339,12 +341,14 @@ void CStation::MarkPlayingChannel()
     QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
     if (!root)
         return;
+    bool first = true;
     for (int i = 0; i < root->childCount(); ++i) {
         QTreeWidgetItem* channel = root->child(i);
         if ((channel->flags() & Qt::ItemIsSelectable) &&
             CMediaView::ItemName(channel) == selected) {
-            m_tree->MarkSelected(channel);
+            m_tree->MarkSelected(channel, !first);
             m_tree->scrollToItem(channel);
+            first = false;
         }
     }
 }
@@ -466,6 +470,11 @@ void CStation::OnHide()
         // The next start picks a channel at random. What plays now stays the selected
         // channel, so that Stop/Resume from the tray resumes it rather than the list's first.
         SaveLastChannelWithLineEnd(m_context.catalogue, QByteArrayLiteral("random"));
+    } else if (ReadStartChannel(m_context.catalogue.PackageName) == "random" &&
+               !m_context.playback.SelectedChannelName().isEmpty()) {
+        // "random" from an earlier Hide would outlive the user's switch to Keep when no channel
+        // is chosen in between: keep the one that is selected now.
+        SaveLastChannelWithLineEnd(m_context.catalogue, m_context.playback.SelectedChannelName());
     }
     accept();
 }

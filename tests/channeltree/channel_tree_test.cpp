@@ -149,6 +149,19 @@ public:
     {
         QTest::mouseClick(m_tree->viewport(), button, {}, pos);
     }
+    // Presses the left button at the first point, moves through the others with the button
+    // held, and releases it at the last.
+    void Drag(const std::vector<QPoint>& points)
+    {
+        QWidget* viewport = m_tree->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, points.front());
+        for (const QPoint& point : points) {
+            QMouseEvent move(QEvent::MouseMove, point, viewport->mapToGlobal(point), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, points.back());
+    }
     // What a real double click delivers: press, release, press, double click, release.
     void DoubleClick(const QPoint& pos)
     {
@@ -259,6 +272,29 @@ TEST_F(ChannelTreeTest, UserClicksStartTheSelectedChannelAndParentsNothing)
              EXPECT_TRUE(t.m_more->isExpanded());
          },
          {}},
+        {"a drag across the channels selects and starts nothing",
+         "Jazz",
+         [](ChannelTreeTest& t) {
+             t.Drag({t.CentreOf(t.Item("Jazz Classics")), t.CentreOf(t.Item("Jazz")),
+                     t.CentreOf(t.Item("Rock Antenne"))});
+             EXPECT_TRUE(t.Item("Jazz")->isSelected());
+             EXPECT_FALSE(t.Item("Rock Antenne")->isSelected());
+         },
+         {}},
+        {"a drag that comes back to where it began is still a drag",
+         nullptr,
+         [](ChannelTreeTest& t) {
+             const QPoint jazz = t.CentreOf(t.Item("Jazz"));
+             t.Drag({jazz, t.CentreOf(t.Item("Rock Antenne")), jazz});
+         },
+         {}},
+        {"a tremble shorter than a drag is a click",
+         nullptr,
+         [](ChannelTreeTest& t) {
+             const QPoint jazz = t.CentreOf(t.Item("Jazz"));
+             t.Drag({jazz, jazz + QPoint(1, 0)});
+         },
+         {"Jazz", "Jazz"}},
         {"a right click neither selects nor starts",
          "Jazz",
          [](ChannelTreeTest& t) {

@@ -31,7 +31,11 @@ const QByteArray kStationCatalogue = "5\r\n"
 class StationTest : public RadioTest
 {
 protected:
-    StationTest() : RadioTest(kStationCatalogue, "11010") {}
+    explicit StationTest(QByteArray catalogue = kStationCatalogue,
+                         std::string availability = "11010")
+        : RadioTest(std::move(catalogue), std::move(availability))
+    {
+    }
 
     void TearDown() override
     {
@@ -107,7 +111,52 @@ protected:
     std::unique_ptr<CStation> m_station;
 };
 
+// A channel without a country (Zeta), a name in two countries whose first record is not
+// offered (Epsilon), and one name twice in one country (Twin).
+const QByteArray kOddCatalogue = "6\r\n"
+                                 "\r\nNo country\r\n11\r\nZeta\r\n"
+                                 "Italy\r\nNot offered\r\n12\r\nEpsilon\r\n"
+                                 "Germany\r\nFirst\r\n13\r\nTwin\r\n"
+                                 "Germany\r\nSecond\r\n14\r\nTwin\r\n"
+                                 "Germany\r\nThird\r\n15\r\nEpsilon\r\n"
+                                 "Germany\r\nFourth\r\n16\r\nAlpha\r\n";
+
+class StationOddCatalogueTest : public StationTest
+{
+protected:
+    StationOddCatalogueTest() : StationTest(kOddCatalogue, "101111") {}
+};
+
 } // namespace
+
+TEST_F(StationOddCatalogueTest, APlayingChannelWhoseCountryIsNotListedShowsTheRootAlone)
+{
+    // Epsilon plays from Germany; its first record, the one the window looks up, is Italy's,
+    // which no entry lists. The channels without a country are not shown in its place.
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nEpsilon");
+    Start();
+    ASSERT_EQ(m_window->Playback().SelectedChannelName(), "Epsilon");
+    CStation& station = Open();
+    EXPECT_EQ(station.ChannelTree()->topLevelItemCount(), 1);
+    EXPECT_EQ(TreeChannels(), QStringList());
+}
+
+TEST_F(StationOddCatalogueTest, EveryItemOfThePlayingChannelsNameIsShownSelected)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nTwin");
+    Start();
+    CStation& station = Open();
+    EXPECT_EQ(Control<QComboBox>(kIdCountryList)->currentText(), QStringLiteral("Germany"));
+    EXPECT_EQ(TreeChannels(), (QStringList{QStringLiteral("Twin"), QStringLiteral("Twin"),
+                                           QStringLiteral("Epsilon"), QStringLiteral("Alpha")}));
+    QTreeWidgetItem* root = station.ChannelTree()->topLevelItem(0);
+    EXPECT_TRUE(root->child(0)->isSelected());
+    EXPECT_TRUE(root->child(1)->isSelected());
+    EXPECT_FALSE(root->child(2)->isSelected());
+    // Showing starts nothing.
+    EXPECT_EQ(m_content.Requests(StreamFile(3)), 1);
+    EXPECT_EQ(m_content.Requests(StreamFile(4)), 0);
+}
 
 TEST_F(StationTest, CountriesAndTreeShowOnlyOfferedChannels)
 {
@@ -224,6 +273,27 @@ TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
         m_station.reset();
         m_window.reset();
     }
+}
+
+TEST_F(StationTest, KeepChosenAfterARandomHideKeepsTheSelectedChannelForTheNextStart)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    Start();
+    Open();
+    QTest::mouseClick(Control<QWidget>(kIdRandomEveryStart), Qt::LeftButton);
+    QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
+    ASSERT_EQ(File("channel.dat"), "package0\nrandom\n");
+
+    // Keep chosen, no channel chosen: the next start plays what is selected now.
+    Open();
+    QTest::mouseClick(Control<QWidget>(kIdKeepSelected), Qt::LeftButton);
+    QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
+    EXPECT_EQ(File("channel.dat"), "package0\nBeta\n");
+    m_station.reset();
+    m_window.reset();
+    m_catalogue = Catalogue();
+    Start([] { return ClockReading{0, 999}; });
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
 }
 
 TEST_F(StationTest, ExitDoesNotStoreTheVolumeAndEndsTheProgram)
