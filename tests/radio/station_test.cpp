@@ -622,8 +622,20 @@ TEST_F(StationTest, EachPageButtonOpensItsPageInTheWidenedWindow)
     EXPECT_EQ(title->y(), 5);
     EXPECT_TRUE(WaitUntil([&] { return m_content.Requests("/wavelark/support.php") == 1; }, 30000));
 
-    // The view is made once and reused.
-    QTest::mouseClick(Button(kIdUpgrade), Qt::LeftButton);
-    EXPECT_EQ(station.WebBrowser(), browser);
-    EXPECT_TRUE(WaitUntil([&] { return m_content.Requests("/wavelark/color.php") == 1; }, 30000));
+    // The view is made once and reused; every other page button reaches its own page.
+    const struct
+    {
+        int button;
+        const char* path;
+    } pages[] = {{kIdUpgrade, "/wavelark/color.php"},
+                 {kIdShopping, "/wavelark/shopping.php"},
+                 {kIdContact, "/wavelark/contact.php"},
+                 {kIdWebsite, "/wavelark/index.php"},
+                 {kIdWatchTv, "/wavelark/watchtv.php"}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.path);
+        QTest::mouseClick(Button(page.button), Qt::LeftButton);
+        EXPECT_EQ(station.WebBrowser(), browser);
+        EXPECT_TRUE(WaitUntil([&] { return m_content.Requests(page.path) == 1; }, 30000));
+    }
 }

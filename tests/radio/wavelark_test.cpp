@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -166,10 +167,19 @@ TEST_F(WavelarkTest, AMissingArchiveStartsWithAnEmptyListAndPlaysNothing)
 TEST_F(WavelarkTest, TrayAnimationCyclesThroughFiveFrames)
 {
     CWavelark& window = Start();
+    // The picture the notification area is given after each tick: five different ones, then
+    // the first again.
+    std::vector<QImage> shown;
     for (int tick = 0; tick < 7; ++tick) {
-        EXPECT_EQ(window.Tray()->TrayIconStep(), tick % 5);
         window.AnimateTrayIcon();
+        shown.push_back(window.Tray()->Icon().icon().pixmap(QSize(22, 22)).toImage());
+        ASSERT_FALSE(shown.back().isNull());
     }
+    for (int a = 0; a < 5; ++a)
+        for (int b = a + 1; b < 5; ++b)
+            EXPECT_NE(shown[a], shown[b]) << "frames " << a << " and " << b;
+    EXPECT_EQ(shown[5], shown[0]);
+    EXPECT_EQ(shown[6], shown[1]);
 }
 
 TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
