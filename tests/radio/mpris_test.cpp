@@ -299,11 +299,17 @@ protected:
         return *m_window;
     }
 
-    // Waits until `count` signals arrived, then a little longer for any that should not come.
+    // Waits until `count` signals arrived, then for any that should not come: the bus keeps the
+    // order of what the player sends, so once the answer to a call sent now is in, so is every
+    // signal the player sent before answering it.
     static void SettleChanges(const ChangeRecorder& recorder, size_t count)
     {
         WaitUntil([&] { return recorder.changes.size() >= count; }, 5000);
-        QTest::qWait(300);
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
+        get << kPlayer << QStringLiteral("PlaybackStatus");
+        Send(get);
+        QCoreApplication::processEvents();
     }
 
     TempFolder m_folder;
