@@ -14,8 +14,7 @@ struct FetchSettings
     // Bound on one whole attempt (connect, request, answer).
     int attemptTimeoutMs = 0;
     // Attempts made while the connection cannot be made at all (refused, unreachable, connect
-    // time-out). The internet connection of the original program counted its "connect retries" as
-    // the number of times it tried to connect, so 3 means three tries in all.
+    // time-out), the first one included: 3 means three tries in all.
     int connectAttempts = 0;
 };
 
@@ -64,8 +63,8 @@ struct FetchLimits
 // One plain GET of `address` over a fresh connection with the given user agent. Proxies come
 // from the standard environment variables (http_proxy, https_proxy, no_proxy, all_proxy); TLS
 // certificates are always verified. Only http and https addresses are fetched. Redirects are
-// followed as the original internet connection did for a plain GET, at most 5, and never from
-// https down to http. Internet errors are logged on "wavelark.fetch".
+// followed as a browser follows them for a plain GET, at most 5, and never from https down to
+// http. Internet errors are logged on "wavelark.fetch".
 FetchResult HttpFetch(const QByteArray& address, const QByteArray& userAgent,
                       const FetchSettings& settings);
 // The same with other limits. Safe to call from any thread.

@@ -1,5 +1,6 @@
 #include "app/InterfaceArchive.h"
 #include "support/TempFolder.h"
+#include "support/TestArchive.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -7,46 +8,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray U16(quint16 value)
-{
-    QByteArray bytes;
-    bytes.append(static_cast<char>(value & 0xFF));
-    bytes.append(static_cast<char>(value >> 8));
-    return bytes;
-}
-
-QByteArray U32(quint32 value)
-{
-    QByteArray bytes;
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(static_cast<char>((value >> shift) & 0xFF));
-    return bytes;
-}
-
-struct RawEntry
-{
-    QByteArray name;
-    QByteArray data;
-};
-
-// Lays out an archive by hand: header, count, directory, offset table, then the data of each
-// entry in order right after the table.
-QByteArray CraftArchive(const std::vector<RawEntry>& entries, quint16 word0 = 0, quint16 word1 = 0)
-{
-    QByteArray directory;
-    for (const RawEntry& entry : entries)
-        directory += U32(quint32(entry.name.size())) + entry.name + U32(quint32(entry.data.size()));
-    quint32 offset = quint32(6 + directory.size() + 4 * entries.size());
-    QByteArray table;
-    QByteArray data;
-    for (const RawEntry& entry : entries) {
-        table += U32(offset);
-        offset += quint32(entry.data.size());
-        data += entry.data;
-    }
-    return U16(word0) + U16(word1) + U16(quint16(entries.size())) + directory + table + data;
-}
 
 class InterfaceArchiveTest : public ::testing::Test
 {
@@ -66,7 +27,7 @@ protected:
 TEST_F(InterfaceArchiveTest, LoadsHeaderDirectoryAndOffsetsAsStored)
 {
     const QByteArray bytes =
-        CraftArchive({{"channels.rd", "3\r\nabc"}, {"tv.rd", ""}, {"x", "Z"}}, 0x0201, 0x0403);
+        ArchiveBytes({{"channels.rd", "3\r\nabc"}, {"tv.rd", ""}, {"x", "Z"}}, 0x0201, 0x0403);
     const InterfaceArchive archive = Load(bytes);
 
     EXPECT_EQ(archive.header, 0x04030201u);
@@ -94,7 +55,7 @@ TEST_F(InterfaceArchiveTest, LoadsHeaderDirectoryAndOffsetsAsStored)
 
 TEST_F(InterfaceArchiveTest, FindsNamesIgnoringCaseAndTheFirstDuplicateWins)
 {
-    const InterfaceArchive archive = Load(CraftArchive({{"channels.rd", "first"},
+    const InterfaceArchive archive = Load(ArchiveBytes({{"channels.rd", "first"},
                                                         {"Favourites.TXT", "fav"},
                                                         {"CHANNELS.RD", "second"},
                                                         {"channels.rd", "third"},
@@ -129,7 +90,7 @@ TEST_F(InterfaceArchiveTest, NamesAndDataEndAtTheFirstZeroByte)
 {
     // Name "abc\0def" is stored with nameLength 7; data holds a zero byte in its middle.
     const InterfaceArchive archive =
-        Load(CraftArchive({{QByteArray("abc\0def", 7), QByteArray("to\0day", 6)},
+        Load(ArchiveBytes({{QByteArray("abc\0def", 7), QByteArray("to\0day", 6)},
                            {"zero-first", QByteArray("\0rest", 5)},
                            {"plain", "text"}}));
     ASSERT_EQ(archive.entries.size(), 3u);
@@ -145,8 +106,8 @@ TEST_F(InterfaceArchiveTest, NamesAndDataEndAtTheFirstZeroByte)
 TEST_F(InterfaceArchiveTest, ReadsNeverBeyondDataSize)
 {
     // Entry 0 says 3 bytes although the bytes after it run on into entry 1's data.
-    QByteArray bytes = CraftArchive({{"a", "ABCDEF"}, {"b", "GH"}});
-    bytes.replace(4 + 2 + 4 + 1, 4, U32(3));
+    QByteArray bytes = ArchiveBytes({{"a", "ABCDEF"}, {"b", "GH"}});
+    bytes.replace(4 + 2 + 4 + 1, 4, Le32(3));
     const InterfaceArchive archive = Load(bytes);
     ASSERT_EQ(archive.entries.size(), 2u);
     EXPECT_EQ(ReadInterfaceEntry(archive, 0), QByteArray("ABC"));
@@ -155,7 +116,7 @@ TEST_F(InterfaceArchiveTest, ReadsNeverBeyondDataSize)
 
 TEST_F(InterfaceArchiveTest, ZeroEntriesLoadEmptyAndEveryLookupMisses)
 {
-    const InterfaceArchive archive = Load(CraftArchive({}, 7, 9));
+    const InterfaceArchive archive = Load(ArchiveBytes({}, 7, 9));
     EXPECT_EQ(archive.header, 0x00090007u);
     EXPECT_EQ(archive.entryCount, 0);
     EXPECT_TRUE(archive.entries.empty());
@@ -167,7 +128,7 @@ TEST_F(InterfaceArchiveTest, ZeroEntriesLoadEmptyAndEveryLookupMisses)
 
 TEST_F(InterfaceArchiveTest, UnknownIndexReadsEmpty)
 {
-    const InterfaceArchive archive = Load(CraftArchive({{"a", "A"}, {"b", "B"}}));
+    const InterfaceArchive archive = Load(ArchiveBytes({{"a", "A"}, {"b", "B"}}));
     for (const quint16 index : {quint16(2), quint16(1000), kNoInterfaceEntry}) {
         SCOPED_TRACE(index);
         EXPECT_EQ(ReadInterfaceEntry(archive, index), QByteArray(""));
@@ -176,11 +137,11 @@ TEST_F(InterfaceArchiveTest, UnknownIndexReadsEmpty)
 
 TEST_F(InterfaceArchiveTest, ReadsTheLoadedFileAgainOnEveryRequest)
 {
-    const InterfaceArchive archive = Load(CraftArchive({{"a", "old"}}));
+    const InterfaceArchive archive = Load(ArchiveBytes({{"a", "old"}}));
     const QString elsewhere = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
     // Same layout, new bytes: the data is not kept in the index.
-    m_folder.Write(QStringLiteral("Interface/radio.int"), CraftArchive({{"a", "new"}}));
+    m_folder.Write(QStringLiteral("Interface/radio.int"), ArchiveBytes({{"a", "new"}}));
     EXPECT_EQ(ReadInterfaceEntry(archive, 0), QByteArray("new"));
     QDir::setCurrent(elsewhere);
 }
@@ -201,7 +162,7 @@ TEST_F(InterfaceArchiveTest, MissingOrUnreadableArchiveLoadsEmpty)
 
 TEST_F(InterfaceArchiveTest, ArchiveRemovedAfterLoadingReadsEmpty)
 {
-    const InterfaceArchive archive = Load(CraftArchive({{"a", "data"}}));
+    const InterfaceArchive archive = Load(ArchiveBytes({{"a", "data"}}));
     ASSERT_TRUE(QFile::remove(ArchivePath()));
     EXPECT_EQ(FindInterfaceEntry("a", archive), 0);
     EXPECT_EQ(ReadInterfaceEntry(archive, 0), QByteArray(""));
@@ -211,9 +172,9 @@ TEST_F(InterfaceArchiveTest, ArchiveRemovedAfterLoadingReadsEmpty)
 // survive with their full fields, and their data reads as far as the prefix holds it.
 TEST_F(InterfaceArchiveTest, EveryTruncationGivesTheIntactLeadingEntries)
 {
-    const std::vector<RawEntry> raw = {
+    const std::vector<ArchiveEntry> raw = {
         {"channels.rd", "2\r\nGermany\r\n"}, {"b", "xy"}, {"third.rd", "Q"}};
-    const QByteArray full = CraftArchive(raw);
+    const QByteArray full = ArchiveBytes(raw);
     const qsizetype directoryEnd = 6 + (8 + 11) + (8 + 1) + (8 + 8);
     const InterfaceArchive whole = Load(full);
     ASSERT_EQ(whole.entries.size(), raw.size());
@@ -246,14 +207,14 @@ TEST_F(InterfaceArchiveTest, EveryTruncationGivesTheIntactLeadingEntries)
 // Lengths and offsets taken from a damaged file are checked against the file before use.
 TEST_F(InterfaceArchiveTest, HostileFieldsGiveEmptyOrShortenedResults)
 {
-    const QByteArray valid = CraftArchive({{"a", "AAAA"}, {"b", "BB"}});
+    const QByteArray valid = ArchiveBytes({{"a", "AAAA"}, {"b", "BB"}});
     const qsizetype firstNameLength = 6;
     const qsizetype secondNameLength = 6 + 4 + 1 + 4;
     const qsizetype firstDataSize = 6 + 4 + 1;
     const qsizetype secondDataSize = secondNameLength + 4 + 1;
     const qsizetype firstOffset = secondDataSize + 4;
     const qsizetype secondOffset = firstOffset + 4;
-    ASSERT_EQ(valid.mid(firstOffset, 4), U32(quint32(valid.size() - 6)));
+    ASSERT_EQ(valid.mid(firstOffset, 4), Le32(quint32(valid.size() - 6)));
 
     struct Case
     {
@@ -264,32 +225,40 @@ TEST_F(InterfaceArchiveTest, HostileFieldsGiveEmptyOrShortenedResults)
         std::vector<QByteArray> texts; // what each entry then reads
     };
     const Case cases[] = {
-        {"first nameLength 0xFFFFFFFF", firstNameLength, U32(0xFFFFFFFF), {}, {}},
-        {"first nameLength one past the file", firstNameLength, U32(quint32(valid.size())), {}, {}},
-        {"second nameLength 0xFFFFFFFF", secondNameLength, U32(0xFFFFFFFF), {}, {}},
-        {"entry count 65535", 4, U16(0xFFFF), {}, {}},
-        {"entry count 3 for two entries", 4, U16(3), {}, {}},
-        {"first offset far past the end", firstOffset, U32(0xFFFFFFF0), {"a", "b"}, {"", "BB"}},
+        {"first nameLength 0xFFFFFFFF", firstNameLength, Le32(0xFFFFFFFF), {}, {}},
+        {"first nameLength one past the file",
+         firstNameLength,
+         Le32(quint32(valid.size())),
+         {},
+         {}},
+        {"second nameLength 0xFFFFFFFF", secondNameLength, Le32(0xFFFFFFFF), {}, {}},
+        {"entry count 65535", 4, Le16(0xFFFF), {}, {}},
+        {"entry count 3 for two entries", 4, Le16(3), {}, {}},
+        {"first offset far past the end", firstOffset, Le32(0xFFFFFFF0), {"a", "b"}, {"", "BB"}},
         {"first offset exactly at the end",
          firstOffset,
-         U32(quint32(valid.size())),
+         Le32(quint32(valid.size())),
          {"a", "b"},
          {"", "BB"}},
         {"second offset on the last byte",
          secondOffset,
-         U32(quint32(valid.size() - 1)),
+         Le32(quint32(valid.size() - 1)),
          {"a", "b"},
          {"AAAA", "B"}},
-        {"first dataSize 0xFFFFFFFF", firstDataSize, U32(0xFFFFFFFF), {"a", "b"}, {"AAAABB", "BB"}},
-        {"second dataSize past the end", secondDataSize, U32(1000), {"a", "b"}, {"AAAA", "BB"}},
+        {"first dataSize 0xFFFFFFFF",
+         firstDataSize,
+         Le32(0xFFFFFFFF),
+         {"a", "b"},
+         {"AAAABB", "BB"}},
+        {"second dataSize past the end", secondDataSize, Le32(1000), {"a", "b"}, {"AAAA", "BB"}},
         {"offset into the header",
          firstOffset,
-         U32(0),
+         Le32(0),
          {"a", "b"},
          {"", "BB"}}, // header words are 0
         {"entry count 1 for two entries",
          4,
-         U16(1),
+         Le16(1),
          {"a"},
          {""}}, // the offset is read from "b"'s record
     };
@@ -309,9 +278,9 @@ TEST_F(InterfaceArchiveTest, HostileFieldsGiveEmptyOrShortenedResults)
 
 TEST_F(InterfaceArchiveTest, CountOf65535OnATinyFileLoadsEmpty)
 {
-    for (const QByteArray& tail : {QByteArray(), U32(1) + "a" + U32(1), QByteArray(64, '\x01')}) {
+    for (const QByteArray& tail : {QByteArray(), Le32(1) + "a" + Le32(1), QByteArray(64, '\x01')}) {
         SCOPED_TRACE(tail.toHex().toStdString());
-        const InterfaceArchive archive = Load(U16(1) + U16(2) + U16(0xFFFF) + tail);
+        const InterfaceArchive archive = Load(Le16(1) + Le16(2) + Le16(0xFFFF) + tail);
         EXPECT_EQ(archive.header, 0x00020001u);
         EXPECT_TRUE(archive.entries.empty());
         EXPECT_EQ(FindInterfaceEntry("a", archive), kNoInterfaceEntry);

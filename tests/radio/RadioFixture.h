@@ -7,6 +7,7 @@
 #include "radio/Wavelark.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
+#include "support/TestArchive.h"
 #include "support/TestStreams.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
@@ -20,25 +21,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-// An interface archive holding one entry, "channels.rd".
-inline QByteArray ArchiveWithCatalogue(const QByteArray& catalogue)
-{
-    const QByteArray name = "channels.rd";
-    QByteArray bytes(4, '\0');
-    const auto put16 = [&](quint16 v) { bytes.append(char(v & 0xFF)).append(char(v >> 8)); };
-    const auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            bytes.append(char((v >> (8 * i)) & 0xFF));
-    };
-    put16(1);
-    put32(quint32(name.size()));
-    bytes.append(name);
-    put32(quint32(catalogue.size()));
-    put32(quint32(bytes.size() + 4));
-    bytes.append(catalogue);
-    return bytes;
-}
 
 // Four channels in two countries; the content server offers all but Gamma ("1101").
 inline const QByteArray kCatalogue = "4\r\n"

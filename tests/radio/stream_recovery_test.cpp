@@ -41,20 +41,6 @@ protected:
         return player;
     }
 
-    // Rising zero crossings per second of the first channel, after the first 0.1 s.
-    static double Frequency(const WavCapture& wav)
-    {
-        const size_t channels = size_t(std::max(1, wav.channels));
-        const size_t skip = size_t(wav.rate / 10) * channels;
-        int rising = 0;
-        size_t frames = 0;
-        for (size_t i = skip + channels; i < wav.samples.size(); i += channels, ++frames) {
-            if (wav.samples[i - channels] < 0 && wav.samples[i] >= 0)
-                ++rising;
-        }
-        return frames == 0 ? 0.0 : rising * double(wav.rate) / double(frames);
-    }
-
     static inline std::unique_ptr<DemoStack> s_stack;
     QByteArray m_icecast;
     QByteArray m_content;
@@ -95,7 +81,7 @@ TEST_F(StreamRecoveryTest, EveryFormatPlaysItsTone)
         const std::optional<WavCapture> wav = WavCapture::Read(wavPath);
         ASSERT_TRUE(wav.has_value());
         EXPECT_GT(wav->Seconds(), 0.8);
-        EXPECT_NEAR(Frequency(*wav), c.frequency, c.frequency * 0.03);
+        EXPECT_NEAR(wav->ToneFrequency(0.1), c.frequency, c.frequency * 0.03);
     }
 }
 

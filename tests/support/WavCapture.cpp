@@ -105,6 +105,28 @@ double WavCapture::Rms(double fromSecond, double toSecond) const
     return std::sqrt(sum / double(end - begin));
 }
 
+double WavCapture::ToneFrequency(double fromSecond, double toSecond) const
+{
+    if (channels <= 0 || rate <= 0)
+        return 0.0;
+    const std::size_t frameCount = samples.size() / std::size_t(channels);
+    const auto frameAt = [&](double second) {
+        return std::size_t(std::clamp(second * rate, 0.0, double(frameCount)));
+    };
+    const std::size_t begin = frameAt(fromSecond);
+    const std::size_t end = frameAt(toSecond);
+    if (end <= begin + 1)
+        return 0.0;
+    // Rising zero crossings of the first channel.
+    int rising = 0;
+    for (std::size_t frame = begin + 1; frame < end; ++frame) {
+        const std::size_t i = frame * std::size_t(channels);
+        if (samples[i - std::size_t(channels)] < 0 && samples[i] >= 0)
+            ++rising;
+    }
+    return rising * double(rate) / double(end - begin - 1);
+}
+
 QByteArray FastWavSink(const QString& path)
 {
     return QStringLiteral("audioconvert ! audio/x-raw,format=S16LE ! wavenc ! "

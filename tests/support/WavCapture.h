@@ -21,6 +21,9 @@ struct WavCapture
     // Root mean square of the samples in [fromSecond, toSecond) of the capture.
     double Rms(double fromSecond = 0.0, double toSecond = 1e9) const;
     double Seconds() const;
+    // The frequency of a sine tone in [fromSecond, toSecond), from the rising zero crossings of
+    // the first channel; 0 when there are no samples there.
+    double ToneFrequency(double fromSecond = 0.0, double toSecond = 1e9) const;
 };
 
 // Sink descriptions for WAVELARK_AUDIO_SINK.

@@ -6,6 +6,7 @@
 #include "support/DemoStack.h"
 #include "support/LocalHttpServer.h"
 #include "support/Loopback.h"
+#include "support/WavCapture.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -308,7 +309,7 @@ TEST_F(DemoStackTest, EveryChannelFileNamesALiveMount)
     }
 }
 
-// Decodes a second of the mount with GStreamer and counts rising zero crossings.
+// Decodes a second of the mount with GStreamer and measures its tone.
 std::optional<double> MeasureTone(const QByteArray& address)
 {
     QProcess decoder;
@@ -333,16 +334,12 @@ std::optional<double> MeasureTone(const QByteArray& address)
     decoder.waitForFinished(5000);
     if (pcm.size() < kSkip + kSamples * 2)
         return std::nullopt;
-    int rising = 0;
-    int16_t previous = 0;
-    for (qsizetype i = 0; i < kSamples; ++i) {
-        int16_t sample = 0;
-        std::memcpy(&sample, pcm.constData() + kSkip + i * 2, sizeof sample);
-        if (i > 0 && previous < 0 && sample >= 0)
-            ++rising;
-        previous = sample;
-    }
-    return rising; // per second
+    WavCapture tone;
+    tone.channels = 1;
+    tone.rate = 44100;
+    tone.samples.resize(size_t(kSamples));
+    std::memcpy(tone.samples.data(), pcm.constData() + kSkip, size_t(kSamples) * 2);
+    return tone.ToneFrequency();
 }
 
 TEST_F(DemoStackTest, EachMountPlaysItsOwnTone)

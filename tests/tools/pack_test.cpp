@@ -1,5 +1,6 @@
 #include "app/InterfaceArchive.h"
 #include "support/TempFolder.h"
+#include "support/TestArchive.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -48,33 +49,6 @@ RunResult RunPack(const QStringList& arguments)
     return result;
 }
 
-QByteArray U16(quint16 value)
-{
-    return QByteArray(1, char(value & 0xFF)) + char(value >> 8);
-}
-
-QByteArray U32(quint32 value)
-{
-    return U16(quint16(value & 0xFFFF)) + U16(quint16(value >> 16));
-}
-
-// An archive laid out by hand, data packed right after the offset table.
-QByteArray CraftArchive(const std::vector<std::pair<QByteArray, QByteArray>>& entries)
-{
-    QByteArray directory;
-    for (const auto& [name, data] : entries)
-        directory += U32(quint32(name.size())) + name + U32(quint32(data.size()));
-    quint32 offset = quint32(6 + directory.size() + 4 * entries.size());
-    QByteArray table;
-    QByteArray data;
-    for (const auto& entry : entries) {
-        table += U32(offset);
-        offset += quint32(entry.second.size());
-        data += entry.second;
-    }
-    return U32(0) + U16(quint16(entries.size())) + directory + table + data;
-}
-
 class PackTest : public ::testing::Test
 {
 protected:
@@ -89,7 +63,7 @@ protected:
 
 TEST_F(PackTest, UsageErrorsExitWithTwo)
 {
-    const QString archive = Write(QStringLiteral("a.int"), CraftArchive({{"x", "1"}}));
+    const QString archive = Write(QStringLiteral("a.int"), ArchiveBytes({{"x", "1"}}));
     const QStringList cases[] = {
         {},
         {QStringLiteral("list")},
@@ -124,9 +98,10 @@ TEST_F(PackTest, CreateLaysOutBaseNamesInTheGivenOrder)
 
     // header | count 3 | {1,"x",2} {2,"yz",0} {4,"w.rd",4} | offsets | data
     const quint32 dataStart = 6 + 9 + 10 + 12 + 12;
-    const QByteArray expected = U32(0) + U16(3) + U32(1) + "x" + U32(2) + U32(2) + "yz" + U32(0) +
-                                U32(4) + "w.rd" + U32(4) + U32(dataStart) + U32(dataStart + 2) +
-                                U32(dataStart + 2) + "AB" + QByteArray("\xE9\0\r\n", 4);
+    const QByteArray expected = Le32(0) + Le16(3) + Le32(1) + "x" + Le32(2) + Le32(2) + "yz" +
+                                Le32(0) + Le32(4) + "w.rd" + Le32(4) + Le32(dataStart) +
+                                Le32(dataStart + 2) + Le32(dataStart + 2) + "AB" +
+                                QByteArray("\xE9\0\r\n", 4);
     EXPECT_EQ(m_folder.Read(QStringLiteral("out.int")).toHex(' ').toStdString(),
               expected.toHex(' ').toStdString());
 
@@ -162,7 +137,7 @@ TEST_F(PackTest, CreateFailsWithoutTouchingAnExistingArchive)
 TEST_F(PackTest, ListPrintsIndexNameSizeOffset)
 {
     QByteArray bytes =
-        CraftArchive({{"channels.rd", "abc"}, {"CHANNELS.RD", "de"}, {"\xE9t\xE9", ""}});
+        ArchiveBytes({{"channels.rd", "abc"}, {"CHANNELS.RD", "de"}, {"\xE9t\xE9", ""}});
     const QString archive = Write(QStringLiteral("a.int"), bytes);
     const quint32 dataStart = 6 + 19 + 19 + 11 + 12;
     const RunResult result = RunPack({QStringLiteral("list"), archive});
@@ -185,7 +160,7 @@ TEST_F(PackTest, CatWritesWhatTheProgramReads)
 {
     const QString archive =
         Write(QStringLiteral("a.int"),
-              CraftArchive({{"channels.rd", QByteArray("1\r\n\x80\xFF\r\n\0hidden", 15)},
+              ArchiveBytes({{"channels.rd", QByteArray("1\r\n\x80\xFF\r\n\0hidden", 15)},
                             {"Channels.rd", "second"},
                             {"empty", ""}}));
     const struct
@@ -258,7 +233,7 @@ TEST_F(PackTest, ChannelsPrintsEveryRecordOfTheCatalogueText)
         SCOPED_TRACE(c.what);
         const QString archive =
             Write(QStringLiteral("c.int"),
-                  CraftArchive({{"other.rd", "9\r\n"}, {"CHANNELS.rd", c.text}}));
+                  ArchiveBytes({{"other.rd", "9\r\n"}, {"CHANNELS.rd", c.text}}));
         const RunResult result = RunPack({QStringLiteral("channels"), archive});
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
@@ -271,7 +246,7 @@ TEST_F(PackTest, ChannelsPrintsTheAnnouncedCountWhenTheTextStopsEarly)
     // The empty name ends the parse: the third record is announced but never filled.
     const QString archive =
         Write(QStringLiteral("c.int"),
-              CraftArchive({{"channels.rd", "3\r\nA\r\nia\r\n1\r\nOne\r\nB\r\nib\r\n2\r\n\r\n"
+              ArchiveBytes({{"channels.rd", "3\r\nA\r\nia\r\n1\r\nOne\r\nB\r\nib\r\n2\r\n\r\n"
                                             "C\r\nic\r\n3\r\nThree\r\n"}}));
     const RunResult result = RunPack({QStringLiteral("channels"), archive});
     ASSERT_TRUE(result.finished);
@@ -287,7 +262,7 @@ TEST_F(PackTest, ChannelsPrintsTheAnnouncedCountWhenTheTextStopsEarly)
 TEST_F(PackTest, ChannelsWithoutCatalogueEntryPrintsNothing)
 {
     const QString archive = Write(QStringLiteral("c.int"),
-                                  CraftArchive({{"channels.rdx", "1\r\nA\r\nB\r\n1\r\nC\r\n"}}));
+                                  ArchiveBytes({{"channels.rdx", "1\r\nA\r\nB\r\n1\r\nC\r\n"}}));
     const RunResult result = RunPack({QStringLiteral("channels"), archive});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0);
