@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QtEndian>
 #include <algorithm>
 #include <optional>
 
@@ -26,7 +27,7 @@ public:
         unsigned char bytes[2];
         if (!ReadExactly(bytes, sizeof bytes))
             return std::nullopt;
-        return static_cast<quint16>(bytes[0] | (bytes[1] << 8));
+        return qFromLittleEndian<quint16>(bytes);
     }
 
     std::optional<quint32> ReadU32()
@@ -34,8 +35,7 @@ public:
         unsigned char bytes[4];
         if (!ReadExactly(bytes, sizeof bytes))
             return std::nullopt;
-        return static_cast<quint32>(bytes[0]) | (static_cast<quint32>(bytes[1]) << 8) |
-               (static_cast<quint32>(bytes[2]) << 16) | (static_cast<quint32>(bytes[3]) << 24);
+        return qFromLittleEndian<quint32>(bytes);
     }
 
     std::optional<QByteArray> ReadBytes(quint32 length)

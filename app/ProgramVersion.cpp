@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QtEndian>
 
 namespace {
 
@@ -14,13 +15,12 @@ constexpr qint64 kChunkSize = 1 << 20;
 
 quint16 WordAt(const char* bytes)
 {
-    return static_cast<quint16>(static_cast<unsigned char>(bytes[0]) |
-                                (static_cast<unsigned char>(bytes[1]) << 8));
+    return qFromLittleEndian<quint16>(bytes);
 }
 
 quint32 LongAt(const char* bytes)
 {
-    return static_cast<quint32>(WordAt(bytes)) | (static_cast<quint32>(WordAt(bytes + 2)) << 16);
+    return qFromLittleEndian<quint32>(bytes);
 }
 
 // A candidate is the record only when its check matches: the marker bytes alone also occur

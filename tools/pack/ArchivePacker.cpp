@@ -1,19 +1,22 @@
 #include "tools/pack/ArchivePacker.h"
 
+#include <QtEndian>
 #include <limits>
 
 namespace {
 
 void AppendU16(QByteArray& out, quint16 value)
 {
-    out.append(static_cast<char>(value & 0xFF));
-    out.append(static_cast<char>(value >> 8));
+    char bytes[2];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof bytes);
 }
 
 void AppendU32(QByteArray& out, quint32 value)
 {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(static_cast<char>((value >> shift) & 0xFF));
+    char bytes[4];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof bytes);
 }
 
 } // namespace
