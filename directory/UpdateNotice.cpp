@@ -67,7 +67,9 @@ float FetchNewestVersion(const ContentServer& server, float programVersion)
 {
     const FetchResult result =
         HttpFetch(VersionFileAddress(server), server.UserAgent(), kVersionFetchSettings);
-    if (!result.ok)
+    // Only a successful answer is the version file: an error page or a "not found" text would
+    // otherwise read as a version ("404: Not Found" as 404).
+    if (!result.ok || result.status < 200 || result.status > 299)
         return programVersion;
     return NewestVersionFromText(result.text);
 }

@@ -17,7 +17,8 @@ QByteArray VersionFileAddress(const ContentServer& server);
 float NewestVersionFromText(const QByteArray& bytes);
 
 // Fetches the version file with the short version-file time-out and returns the version it
-// announces; an internet error gives programVersion itself.
+// announces; an internet error or an answer with another status than 2xx gives programVersion
+// itself.
 float FetchNewestVersion(const ContentServer& server, float programVersion);
 
 // "Download version " + the version with two decimals + " now...".

@@ -130,6 +130,12 @@ TEST_F(UpdateNoticeFetchTest, VersionFileDecidesTheButton)
         {"no number", 200, "latest\r\n", 3.0f, std::nullopt},
         {"empty", 200, "", 3.0f, std::nullopt},
         {"missing file page", 404, "<!DOCTYPE html>\r\n<html>Not Found</html>", 3.0f, std::nullopt},
+        // Only a 2xx answer is the file, whatever the body of another says.
+        {"404 with a plain text", 404, "404: Not Found", 3.0f, std::nullopt},
+        {"503 with a version", 503, "9.9\r\n", 3.0f, std::nullopt},
+        {"500 with a version", 500, "4.0\r\n", 3.0f, std::nullopt},
+        {"403 with a version", 403, "4.0\r\n", 3.0f, std::nullopt},
+        {"203 is a success", 203, "3.10\r\n", 3.0f, QStringLiteral("Download version 3.10 now...")},
     };
     const ContentServer server(m_server.Root(), "3.0");
     for (const Case& c : cases) {
