@@ -5,5 +5,6 @@
 
 // Writes `bytes` as the whole content of `path`: into a temporary file in the same folder that
 // is renamed into place once complete, so a crash or a full disk never leaves half a file.
-// Returns false, leaving any previous file untouched, when the file cannot be written.
+// Returns false, leaving any previous file untouched, when the file cannot be written. A
+// symbolic link at `path` is replaced by the new file, never written through.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes);

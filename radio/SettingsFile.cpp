@@ -4,6 +4,7 @@
 #include "directory/ChannelListText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QString>
 #include <cstddef>
@@ -42,8 +43,12 @@ SettingsValues ReadSettings()
             text = bytes.mid(pos, end - pos);
             pos = end + 1;
         }
-    } else {
+    } else if (const QFileInfo info(kSettingsFile); !info.exists() && !info.isSymLink()) {
         WriteSettings(texts);
+    } else {
+        // There but unreadable (permissions, a passing error): the user's settings stay, and
+        // this run uses the defaults.
+        qCWarning(lcSettingsFile) << "cannot read" << kSettingsFile << "-" << file.errorString();
     }
     return SettingsFromTexts(texts);
 }

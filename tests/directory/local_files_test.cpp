@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -200,6 +201,33 @@ TEST(LocalFiles, UnwritableFolderKeepsTheOldFile)
         Catalogue catalogue = CatalogueAt("http://h/package1");
         EXPECT_FALSE(c.write(catalogue));
         EXPECT_EQ(folder.Read(c.file), QByteArrayLiteral("old content\n"));
+        EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+}
+
+TEST(LocalFiles, ALinkInTheWorkingFolderIsReplacedNotWrittenThrough)
+{
+    const WriterCase cases[] = {
+        {"channel.dat", QStringLiteral("channel.dat"),
+         [](Catalogue& c) { return SaveLastChannel(c, QByteArrayLiteral("New")); }},
+        {"favoutites.dat", QStringLiteral("favoutites.dat"),
+         [](Catalogue& c) { return AddFavourite(c, QByteArrayLiteral("New")); }},
+        {"tv.dat", QStringLiteral("tv.dat"),
+         [](Catalogue&) { return SaveTreeChannel(QByteArrayLiteral("New")); }},
+    };
+    for (const WriterCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempFolder elsewhere;
+        elsewhere.Write(QStringLiteral("precious"), QByteArrayLiteral("not yours\n"));
+        TempFolder folder;
+        ASSERT_TRUE(
+            QFile::link(elsewhere.FilePath(QStringLiteral("precious")), folder.FilePath(c.file)));
+        Catalogue catalogue = CatalogueAt("http://h/package0");
+        EXPECT_TRUE(c.write(catalogue));
+        EXPECT_EQ(elsewhere.Read(QStringLiteral("precious")), QByteArrayLiteral("not yours\n"));
+        const QFileInfo written(folder.FilePath(c.file));
+        EXPECT_FALSE(written.isSymLink());
+        EXPECT_TRUE(folder.Read(c.file).contains("New"));
         EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 }

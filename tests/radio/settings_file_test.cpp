@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
@@ -100,6 +101,46 @@ TEST(SettingsFile, UnwritableFolderKeepsDefaultsAndOldFile)
     EXPECT_EQ(folder.Read(kFile), QByteArrayLiteral("0\n0\n0\n0\n10"));
     EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     ExpectValues(ReadSettings(), SettingsValues{0, 0, 0, 0, 10});
+}
+
+TEST(SettingsFile, AnExistingFileIsNeverReplacedByDefaultsAndALinkNeverWrittenThrough)
+{
+    {
+        // A link to a file that is missing: read as the defaults, and nothing created where it
+        // points.
+        TempFolder elsewhere;
+        TempFolder folder;
+        ASSERT_TRUE(
+            QFile::link(elsewhere.FilePath(QStringLiteral("gone")), folder.FilePath(kFile)));
+        ExpectValues(ReadSettings(), SettingsValues{1, 1, 0, 0, 50});
+        EXPECT_FALSE(elsewhere.Exists(QStringLiteral("gone")));
+        EXPECT_TRUE(QFileInfo(folder.FilePath(kFile)).isSymLink());
+    }
+    {
+        // A link to a file elsewhere: written as a file of its own, the other file untouched.
+        TempFolder elsewhere;
+        elsewhere.Write(QStringLiteral("precious"), QByteArrayLiteral("not yours\n"));
+        TempFolder folder;
+        ASSERT_TRUE(
+            QFile::link(elsewhere.FilePath(QStringLiteral("precious")), folder.FilePath(kFile)));
+        EXPECT_TRUE(WriteSettings(DefaultSettingsTexts()));
+        EXPECT_EQ(elsewhere.Read(QStringLiteral("precious")), QByteArrayLiteral("not yours\n"));
+        EXPECT_FALSE(QFileInfo(folder.FilePath(kFile)).isSymLink());
+        ExpectValues(ReadSettings(), SettingsValues{1, 1, 0, 0, 50});
+    }
+    {
+        // There but unreadable: read as the defaults, and left as it is.
+        TempFolder folder;
+        folder.Write(kFile, QByteArrayLiteral("0\n0\n3\n4\n10"));
+        QFile::setPermissions(folder.FilePath(kFile), QFileDevice::WriteOwner);
+        // Root reads it all the same; the link above is that user's unreadable file.
+        if (QFile probe(folder.FilePath(kFile)); !probe.open(QIODevice::ReadOnly)) {
+            ExpectValues(ReadSettings(), SettingsValues{1, 1, 0, 0, 50});
+            QFile::setPermissions(folder.FilePath(kFile),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            EXPECT_EQ(folder.Read(kFile), QByteArrayLiteral("0\n0\n3\n4\n10"));
+        }
+    }
 }
 
 } // namespace

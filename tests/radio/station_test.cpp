@@ -13,8 +13,10 @@
 #include "ui/RadioButton.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -294,6 +296,29 @@ TEST_F(StationTest, KeepChosenAfterARandomHideKeepsTheSelectedChannelForTheNextS
     m_catalogue = Catalogue();
     Start([] { return ClockReading{0, 999}; });
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
+}
+
+TEST_F(StationTest, HideNeverWritesThroughALinkInTheWorkingFolder)
+{
+    // Not a TempFolder: that would become the working folder.
+    QTemporaryDir elsewhere;
+    const QString precious = elsewhere.filePath(QStringLiteral("precious"));
+    {
+        QFile file(precious);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not yours\n");
+    }
+    for (const char* name : {"setting.dat", "channel.dat"})
+        ASSERT_TRUE(QFile::link(precious, m_folder.FilePath(QString::fromLatin1(name))));
+    Start();
+    Open();
+    QTest::mouseClick(Control<QWidget>(kIdRandomEveryStart), Qt::LeftButton);
+    QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
+    QFile file(precious);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "not yours\n");
+    EXPECT_EQ(File("channel.dat"), "package0\nrandom\n");
+    EXPECT_TRUE(File("setting.dat").startsWith("0\n"));
 }
 
 TEST_F(StationTest, ExitDoesNotStoreTheVolumeAndEndsTheProgram)
