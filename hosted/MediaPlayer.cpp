@@ -23,8 +23,10 @@ namespace {
 constexpr auto kCaptureFinishTimeout = std::chrono::milliseconds(1000);
 constexpr int kMaxVolume = 100;
 
-const char* const kStreamSchemes[] = {"http", "https", "mms",  "mmsh", "mmst", "mmsu",
-                                      "rtsp", "rtsps", "rtmp", "icy",  "icyx"};
+// What a station list, a playlist and an HLS stream use: HTTP and Shoutcast's forms of it.
+// Other protocols GStreamer knows (mms, rtsp, rtmp) bring their own, rarely used code into the
+// process for no channel anyone lists.
+const char* const kStreamSchemes[] = {"http", "https", "icy", "icyx"};
 
 bool IsStreamScheme(const QString& scheme)
 {
@@ -271,6 +273,8 @@ MediaPlayer::MediaPlayer(std::unique_ptr<Pipeline> pipeline, std::shared_ptr<Bri
 {
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, &MediaPlayer::CheckStall);
+    m_titleTimer.setSingleShot(true);
+    connect(&m_titleTimer, &QTimer::timeout, this, [this] { AnnounceTitle(m_waitingTitle); });
     const std::lock_guard lock(m_bridge->ownerMutex);
     m_bridge->owner = this;
 }
@@ -346,6 +350,27 @@ bool MediaPlayer::StartPipeline(const char* uri)
     return true;
 }
 
+void MediaPlayer::OfferTitle(const QString& title)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto since = now - m_titleAnnouncedAt;
+    if (!m_titleTimer.isActive() && since >= kTitleInterval) {
+        AnnounceTitle(title);
+        return;
+    }
+    m_waitingTitle = title;
+    if (!m_titleTimer.isActive())
+        m_titleTimer.start(std::chrono::ceil<std::chrono::milliseconds>(kTitleInterval - since));
+}
+
+void MediaPlayer::AnnounceTitle(const QString& title)
+{
+    m_titleAnnouncedAt = std::chrono::steady_clock::now();
+    // Quoted: QDebug escapes control characters and quotes, so a station cannot forge lines.
+    qCInfo(lcPlayer) << "stream title:" << title;
+    Q_EMIT StreamTitleChanged(title);
+}
+
 bool MediaPlayer::close()
 {
     qCInfo(lcPlayer) << "stopping playback";
@@ -387,6 +412,8 @@ void MediaPlayer::StopPipeline(bool finishCapture)
         FinishCapture();
     gst_element_set_state(m_pipeline->playbin.get(), GST_STATE_NULL);
     m_stallTimer.stop();
+    // A title still waiting belongs to the stream that just stopped.
+    m_titleTimer.stop();
     // Anything the old stream still has in flight now belongs to a finished generation.
     m_bridge->firstAudioArmed.store(false);
     m_bridge->audioReachedSink.store(false);
@@ -465,7 +492,8 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
             const QString organization = QString::fromUtf8(text.get());
             if (organization != m_organization) {
                 m_organization = organization;
-                qCInfo(lcPlayer).noquote() << "station:" << organization;
+                // Quoted: QDebug escapes control characters, so a station cannot forge lines.
+                qCInfo(lcPlayer) << "station:" << organization;
             }
         }
         if (gst_tag_list_get_string(tags.get(), GST_TAG_TITLE, &rawText)) {
@@ -473,8 +501,7 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
             const QString title = QString::fromUtf8(text.get());
             if (title != m_streamTitle) {
                 m_streamTitle = title;
-                qCInfo(lcPlayer).noquote() << "stream title:" << title;
-                Q_EMIT StreamTitleChanged(title);
+                OfferTitle(title);
             }
         }
         break;

@@ -46,7 +46,7 @@ public:
     bool Muted() const;
 
     // The address handed to GStreamer for `address`, or nothing when it must not be played:
-    // only stream schemes (http, https, mms, mmsh, mmst, mmsu, rtsp, rtsps, rtmp, icy, icyx)
+    // only the schemes of HTTP streams (http, https, and Shoutcast's icy and icyx)
     // with a host, no control characters or spaces inside. Surrounding whitespace, such as the
     // CR that the content server's CR LF line end leaves behind, is dropped first, since
     // GStreamer would otherwise reject the address or ask the server for a wrong path.
@@ -55,9 +55,14 @@ public:
     // A stream from which no audio buffer has reached the sink for this long, counted from
     // put_URL or from the last buffer, has stalled. A stream of silence still sends buffers.
     static constexpr std::chrono::milliseconds kStallTimeout{8000};
+    // The shortest time between two StreamTitleChanged: a station that changes its title many
+    // times a second must not flood the tool tip and the desktop bus.
+    static constexpr std::chrono::milliseconds kTitleInterval{1000};
 
 Q_SIGNALS:
-    // Emitted when a stream's title tag arrives and differs from the last one of this stream.
+    // Emitted when a stream's title tag arrives and differs from the last one of this stream,
+    // at most once per kTitleInterval: titles that come faster wait, and only the newest of
+    // them is announced when the interval is over.
     void StreamTitleChanged(const QString& title);
     // Emitted when the current stream fails (unreachable server, missing mount, bad data).
     void PlaybackError(const QString& message);
@@ -90,6 +95,9 @@ private:
     void FinishCapture();
     // UI thread: ends a stream whose audio stopped arriving, or looks again when it is due.
     void CheckStall();
+    // A new title of the current stream: announced now, or when kTitleInterval is over.
+    void OfferTitle(const QString& title);
+    void AnnounceTitle(const QString& title);
 
     std::unique_ptr<Pipeline> m_pipeline;
     std::shared_ptr<Bridge> m_bridge;
@@ -97,4 +105,8 @@ private:
     QString m_streamTitle;
     QString m_organization;
     QTimer m_stallTimer;
+    // The title rate limit: when the last title was announced, and the newest one waiting.
+    std::chrono::steady_clock::time_point m_titleAnnouncedAt{};
+    QString m_waitingTitle;
+    QTimer m_titleTimer;
 };

@@ -10,7 +10,8 @@ from harness import ARCHIVE, PROGRAM, capture_sink, wait_for, wav_audio_bytes
 # "wavelark.playback: playing Route 9 Roadhouse from http://127.0.0.1:PORT/tone1310.mp3"
 PLAYING = re.compile(r"^wavelark\.playback: playing (?P<name>.*) from (?P<url>\S*)\s*$")
 FIRST_AUDIO = re.compile(r"^wavelark\.player: first audio buffer: (?P<ms>\d+) ms after put_URL")
-STREAM_TITLE = re.compile(r"^wavelark\.player: stream title: (?P<title>.*?)\s*$")
+# The title is quoted (and escaped) in the log: "Tone 440 Hz".
+STREAM_TITLE = re.compile(r'^wavelark\.player: stream title: "(?P<title>.*)"\s*$')
 STOPPING = re.compile(r"^wavelark\.player: stopping playback")
 
 

@@ -1,5 +1,8 @@
 #include "PlayerFixture.h"
+#include "support/RawStreamServer.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -214,6 +217,53 @@ TEST_F(MediaPlayerTest, StreamTitleTagIsAnnouncedOnce)
     // A new put_URL of the same stream announces the title again.
     ASSERT_TRUE(player->put_URL(Streams().Url(QStringLiteral("titled.ogg"))));
     EXPECT_TRUE(WaitUntil([&] { return titles.count() > 1; }, kStartTimeoutMs));
+}
+
+TEST_F(MediaPlayerTest, FastTitlesAreAnnouncedAtMostOnceASecondTheNewestWinning)
+{
+    // A shoutcast-style stream whose title changes every 1000 bytes, about 16 times a second:
+    // 40 titles, then the connection stays open without another byte.
+    QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray mp3 = file.readAll();
+    constexpr int kMetaInterval = 1000;
+    constexpr int kTitles = 40;
+    ASSERT_GE(mp3.size(), kMetaInterval * kTitles);
+    RawStreamServer::Script script;
+    script.head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: " +
+                  QByteArray::number(kMetaInterval);
+    for (int i = 0; i < kTitles; ++i) {
+        script.body += mp3.mid(qsizetype(i) * kMetaInterval, kMetaInterval);
+        QByteArray meta = "StreamTitle='Title " + QByteArray::number(i) + "';";
+        const int blocks = int(meta.size() + 15) / 16;
+        meta.resize(blocks * 16, '\0');
+        script.body += char(blocks) + meta;
+    }
+    script.bytesPerSecond = 16000;
+    // A little of the next round's audio, so that the last title block is read through.
+    script.byteLimit = script.body.size() + kMetaInterval / 2;
+    script.silentAfterLimit = true;
+    RawStreamServer server;
+    ASSERT_TRUE(server.Start());
+    server.SetScript(script);
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QElapsedTimer clock;
+    std::vector<std::pair<qint64, QString>> announced;
+    QObject::connect(player.get(), &MediaPlayer::StreamTitleChanged,
+                     [&](const QString& title) { announced.emplace_back(clock.elapsed(), title); });
+    clock.start();
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("live")));
+    // The whole body takes about 2.6 s; the newest title follows at most a second later.
+    EXPECT_TRUE(WaitUntil(
+        [&] { return !announced.empty() && announced.back().second == QStringLiteral("Title 39"); },
+        8000));
+    ASSERT_GE(announced.size(), 2u);
+    EXPECT_LE(announced.size(), 5u);
+    for (size_t i = 1; i < announced.size(); ++i)
+        EXPECT_GE(announced[i].first - announced[i - 1].first, 950) << "announcement " << i;
+    player->close();
 }
 
 TEST_F(MediaPlayerTest, UnusableSinkDescriptionFallsBackToTheDefaultSink)
