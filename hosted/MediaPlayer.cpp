@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 #include <gst/audio/streamvolume.h>
 #include <mutex>
+#include <string>
 
 Q_LOGGING_CATEGORY(lcPlayer, "wavelark.player")
 
@@ -144,6 +145,27 @@ struct MediaPlayer::Bridge
     std::condition_variable eosArrived;
     bool eosSeen = false; // guarded by eosMutex
 
+    std::mutex userAgentMutex;
+    std::string userAgent; // guarded by userAgentMutex; empty for GStreamer's own
+
+    // Whichever thread makes the source: it asks for streams as the program's own fetches do.
+    static void OnSourceSetup(GstElement* /*playbin*/, GstElement* source, gpointer data)
+    {
+        Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        std::string agent;
+        {
+            const std::lock_guard lock(bridge.userAgentMutex);
+            agent = bridge.userAgent;
+        }
+        if (!agent.empty() &&
+            g_object_class_find_property(G_OBJECT_GET_CLASS(source), "user-agent"))
+            g_object_set(source, "user-agent", agent.c_str(), nullptr);
+    }
+    static void ReleaseClosureReference(gpointer data, GClosure* /*closure*/)
+    {
+        delete static_cast<std::shared_ptr<Bridge>*>(data);
+    }
+
     void Detach()
     {
         const std::lock_guard lock(ownerMutex);
@@ -260,6 +282,9 @@ std::unique_ptr<MediaPlayer> MediaPlayer::Create()
     auto bridge = std::make_shared<Bridge>();
     gst_bus_set_sync_handler(pipeline->bus.get(), &Bridge::OnBusMessage,
                              new std::shared_ptr<Bridge>(bridge), &Bridge::ReleaseReference);
+    g_signal_connect_data(pipeline->playbin.get(), "source-setup",
+                          G_CALLBACK(&Bridge::OnSourceSetup), new std::shared_ptr<Bridge>(bridge),
+                          &Bridge::ReleaseClosureReference, GConnectFlags(0));
     gst_pad_add_probe(pipeline->sinkPad.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
                       &Bridge::OnSinkData, new std::shared_ptr<Bridge>(bridge),
@@ -369,6 +394,12 @@ void MediaPlayer::AnnounceTitle(const QString& title)
     // Quoted: QDebug escapes control characters and quotes, so a station cannot forge lines.
     qCInfo(lcPlayer) << "stream title:" << title;
     Q_EMIT StreamTitleChanged(title);
+}
+
+void MediaPlayer::SetUserAgent(const QByteArray& userAgent)
+{
+    const std::lock_guard lock(m_bridge->userAgentMutex);
+    m_bridge->userAgent = userAgent.toStdString();
 }
 
 bool MediaPlayer::close()

@@ -41,6 +41,10 @@ public:
     // into the bottom few steps. Levels outside the range are clamped. Kept across put_URL.
     bool put_volume(int level);
 
+    // The User-Agent of the stream requests from the next put_URL on (the program's own, so
+    // that a station sees one client); empty for GStreamer's.
+    void SetUserAgent(const QByteArray& userAgent);
+
     // The state last applied to the pipeline, read back from it.
     int Volume() const;
     bool Muted() const;

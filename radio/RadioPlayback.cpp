@@ -27,6 +27,7 @@ bool RadioPlayback::CreatePlayer()
     m_player = MediaPlayer::Create();
     if (!m_player)
         return false;
+    m_player->SetUserAgent(m_server.UserAgent());
     connect(m_player.get(), &MediaPlayer::StreamTitleChanged, this, [this](const QString& title) {
         // A title still in flight from a stream that was just stopped is stale.
         if (m_isPlaying == 1)

@@ -1,4 +1,5 @@
 #include "PlayerFixture.h"
+#include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
 
 #include <QElapsedTimer>
@@ -8,6 +9,8 @@
 #include <QStandardPaths>
 #include <dlfcn.h>
 #include <gst/gst.h>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -264,6 +267,37 @@ TEST_F(MediaPlayerTest, FastTitlesAreAnnouncedAtMostOnceASecondTheNewestWinning)
     for (size_t i = 1; i < announced.size(); ++i)
         EXPECT_GE(announced[i].first - announced[i - 1].first, 950) << "announcement " << i;
     player->close();
+}
+
+TEST_F(MediaPlayerTest, StreamRequestsCarryTheProgramsUserAgent)
+{
+    QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string mp3 = file.readAll().toStdString();
+    LocalHttpServer server;
+    std::mutex mutex;
+    std::vector<std::string> agents;
+    server.server().Get("/tone.mp3",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            {
+                                const std::lock_guard lock(mutex);
+                                agents.push_back(request.get_header_value("User-Agent"));
+                            }
+                            response.set_content(mp3, "audio/mpeg");
+                        });
+    ASSERT_TRUE(server.Start());
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    player->SetUserAgent("Wavelark/3.0");
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root() + "tone.mp3")));
+    EXPECT_TRUE(WaitUntil([&] { return !firstAudio.isEmpty(); }, kStartTimeoutMs));
+    player->close();
+    const std::lock_guard lock(mutex);
+    ASSERT_FALSE(agents.empty());
+    for (const std::string& agent : agents)
+        EXPECT_EQ(agent, "Wavelark/3.0");
 }
 
 TEST_F(MediaPlayerTest, UnusableSinkDescriptionFallsBackToTheDefaultSink)
