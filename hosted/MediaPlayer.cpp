@@ -12,8 +12,10 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <dlfcn.h>
 #include <gst/audio/streamvolume.h>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -28,6 +30,11 @@ constexpr int kMaxVolume = 100;
 // Other protocols GStreamer knows (mms, rtsp, rtmp) bring their own, rarely used code into the
 // process for no channel anyone lists.
 const char* const kStreamSchemes[] = {"http", "https", "icy", "icyx"};
+
+bool StartsWithScheme(const char* uri, const char* scheme)
+{
+    return g_ascii_strncasecmp(uri, scheme, strlen(scheme)) == 0;
+}
 
 bool IsStreamScheme(const QString& scheme)
 {
@@ -147,6 +154,29 @@ struct MediaPlayer::Bridge
 
     std::mutex userAgentMutex;
     std::string userAgent; // guarded by userAgentMutex; empty for GStreamer's own
+    // The generation whose source was redirected from https to http: none of its audio plays.
+    std::atomic<quint64> refusedGeneration{std::numeric_limits<quint64>::max()};
+
+    // Streaming thread: an HTTP source reports the answer's headers before any of its data
+    // flows. A redirect from https down to http is turned into the stream's error right here,
+    // and the sink lets none of its audio through meanwhile.
+    void CheckRedirect(GstMessage* message)
+    {
+        const GstStructure* headers = gst_message_get_structure(message);
+        if (!headers || !gst_structure_has_name(headers, "http-headers"))
+            return;
+        const gchar* uri = gst_structure_get_string(headers, "uri");
+        const gchar* redirection = gst_structure_get_string(headers, "redirection-uri");
+        if (!uri || !redirection || !MediaPlayer::IsDowngradingRedirect(uri, redirection))
+            return;
+        refusedGeneration.store(generation.load());
+        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ,
+                                            "refused a redirect from https to http");
+        GstMessage* refused = gst_message_new_error(GST_MESSAGE_SRC(message), error, redirection);
+        g_error_free(error);
+        PostMessage(refused);
+        gst_message_unref(refused);
+    }
 
     // Whichever thread makes the source: it asks for streams as the program's own fetches do.
     static void OnSourceSetup(GstElement* /*playbin*/, GstElement* source, gpointer data)
@@ -160,6 +190,12 @@ struct MediaPlayer::Bridge
         if (!agent.empty() &&
             g_object_class_find_property(G_OBJECT_GET_CLASS(source), "user-agent"))
             g_object_set(source, "user-agent", agent.c_str(), nullptr);
+        // Stations behind a private certificate authority: its certificate file, trusted
+        // besides the system's.
+        const QByteArray authority = qgetenv("WAVELARK_STREAM_CA_FILE");
+        if (!authority.isEmpty() &&
+            g_object_class_find_property(G_OBJECT_GET_CLASS(source), "ssl-ca-file"))
+            g_object_set(source, "ssl-ca-file", authority.constData(), nullptr);
     }
     static void ReleaseClosureReference(gpointer data, GClosure* /*closure*/)
     {
@@ -215,6 +251,9 @@ struct MediaPlayer::Bridge
             bridge.PostMessage(message);
             break;
         }
+        case GST_MESSAGE_ELEMENT:
+            bridge.CheckRedirect(message);
+            break;
         case GST_MESSAGE_ERROR:
         case GST_MESSAGE_WARNING:
         case GST_MESSAGE_TAG:
@@ -233,6 +272,8 @@ struct MediaPlayer::Bridge
     {
         // Streaming thread: hand the news to the UI thread, touch nothing here.
         Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        if (bridge.refusedGeneration.load() == bridge.generation.load())
+            return GST_PAD_PROBE_DROP;
         bridge.lastAudioAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
         bridge.audioReachedSink.store(true);
         if (bridge.firstAudioArmed.exchange(false))
@@ -329,6 +370,11 @@ std::optional<QString> MediaPlayer::CleanStreamAddress(const QString& address)
     if (!url.isValid() || url.host().isEmpty())
         return std::nullopt;
     return QString::fromLatin1(url.toEncoded());
+}
+
+bool MediaPlayer::IsDowngradingRedirect(const char* from, const char* to)
+{
+    return StartsWithScheme(from, "https:") && !StartsWithScheme(to, "https:");
 }
 
 bool MediaPlayer::put_URL(const QString& address)

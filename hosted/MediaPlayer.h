@@ -56,6 +56,11 @@ public:
     // GStreamer would otherwise reject the address or ask the server for a wrong path.
     static std::optional<QString> CleanStreamAddress(const QString& address);
 
+    // Whether a redirect from `from` to `to` leaves https for anything else. Such a redirect
+    // ends the stream with PlaybackError before any of its audio plays: a station reached over
+    // https is never heard over a connection anyone can read or change.
+    static bool IsDowngradingRedirect(const char* from, const char* to);
+
     // A stream from which no audio buffer has reached the sink for this long, counted from
     // put_URL or from the last buffer, has stalled. A stream of silence still sends buffers.
     static constexpr std::chrono::milliseconds kStallTimeout{8000};

@@ -5,12 +5,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <dlfcn.h>
 #include <gst/gst.h>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -298,6 +300,89 @@ TEST_F(MediaPlayerTest, StreamRequestsCarryTheProgramsUserAgent)
     ASSERT_FALSE(agents.empty());
     for (const std::string& agent : agents)
         EXPECT_EQ(agent, "Wavelark/3.0");
+}
+
+TEST_F(MediaPlayerTest, AnHttpsStreamRedirectedToHttpDoesNotPlay)
+{
+    // A certificate for 127.0.0.1, trusted through the player's extra authority file.
+    const QString cert = m_folder.FilePath(QStringLiteral("cert.pem"));
+    const QString key = m_folder.FilePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+    ASSERT_TRUE(openssl.waitForFinished(30000));
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+
+    QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string mp3 = file.readAll().toStdString();
+    const auto serveTone = [mp3](const httplib::Request&, httplib::Response& response) {
+        response.set_content(mp3, "audio/mpeg");
+    };
+    LocalHttpServer plain;
+    plain.server().Get("/tone.mp3", serveTone);
+    ASSERT_TRUE(plain.Start());
+
+    httplib::SSLServer secure(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    ASSERT_TRUE(secure.is_valid());
+    const int port = secure.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    const std::string secureRoot = "https://127.0.0.1:" + std::to_string(port) + "/";
+    secure.Get("/tone.mp3", serveTone);
+    secure.Get("/up", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(secureRoot + "tone.mp3");
+    });
+    secure.Get("/down", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(plain.Root() + "tone.mp3");
+    });
+    std::thread serving([&] { secure.listen_after_bind(); });
+    const auto stopServing = qScopeGuard([&] {
+        secure.stop();
+        serving.join();
+    });
+    qputenv("WAVELARK_STREAM_CA_FILE", cert.toLocal8Bit());
+    const auto forgetAuthority = qScopeGuard([] { qunsetenv("WAVELARK_STREAM_CA_FILE"); });
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+
+    // From https to https: it plays, so the certificate is trusted.
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(secureRoot + "up")));
+    ASSERT_TRUE(WaitUntil([&] { return !firstAudio.isEmpty(); }, kStartTimeoutMs))
+        << "an https stream does not play here at all";
+    EXPECT_TRUE(errors.isEmpty());
+
+    // From https down to http: an error, and not a moment of its audio.
+    firstAudio.clear();
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(secureRoot + "down")));
+    EXPECT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }, kStartTimeoutMs));
+    Settle(500);
+    EXPECT_TRUE(firstAudio.isEmpty());
+    player->close();
+
+    const struct
+    {
+        const char* from;
+        const char* to;
+        bool refused;
+    } redirects[] = {
+        {"https://a.example/x", "http://b.example/y", true},
+        {"HTTPS://a.example/x", "Http://b.example/y", true},
+        {"https://a.example/x", "icy://b.example/y", true},
+        {"https://a.example/x", "https://b.example/y", false},
+        {"https://a.example/x", "HTTPS://b.example/y", false},
+        {"http://a.example/x", "http://b.example/y", false},
+        {"http://a.example/x", "https://b.example/y", false},
+    };
+    for (const auto& r : redirects)
+        EXPECT_EQ(MediaPlayer::IsDowngradingRedirect(r.from, r.to), r.refused)
+            << r.from << " -> " << r.to;
 }
 
 TEST_F(MediaPlayerTest, UnusableSinkDescriptionFallsBackToTheDefaultSink)
