@@ -97,7 +97,11 @@ QByteArray ReadStartChannel(const QByteArray& packageName)
         return QByteArray("");
     // The file is ours and two short lines; a damaged huge one must not fill memory.
     constexpr qint64 kMaxBytes = 64 * 1024;
-    const QByteArray bytes = file.read(kMaxBytes);
+    return StartChannelFromBytes(file.read(kMaxBytes), packageName);
+}
+
+QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName)
+{
     qsizetype pos = 0;
     const QByteArray package = TakeLine(bytes, pos);
     const QByteArray name = TakeLine(bytes, pos);

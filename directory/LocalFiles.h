@@ -25,6 +25,8 @@ QByteArray LastChannelPackage(const QByteArray& packageFolderAddress);
 // `packageName` sorts before the package stored on line 1 (byte-wise, as strcmp compares);
 // otherwise line 2. A line ends at LF or at the end of the file.
 QByteArray ReadStartChannel(const QByteArray& packageName);
+// The same from the file's bytes.
+QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName);
 
 // "Add to My Channels": does nothing when `name` is a favourite already or cannot be one
 // (Favourites.h); otherwise appends name + "#" and saves the favourites. Returns true when

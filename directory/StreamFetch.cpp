@@ -18,7 +18,8 @@ QByteArray FetchText(const QByteArray& address, const ContentServer& server,
     return result.ok ? result.text : QByteArray();
 }
 
-// The first line of a stream file's text; empty for the server's error page.
+} // namespace
+
 QByteArray EntryLine(QByteArray text)
 {
     const qsizetype lineEnd = text.indexOf('\n');
@@ -28,8 +29,6 @@ QByteArray EntryLine(QByteArray text)
         text.clear();
     return text;
 }
-
-} // namespace
 
 void ResolvePackage(Catalogue& catalogue, const ContentServer& server)
 {

@@ -12,6 +12,10 @@ class ContentServer;
 // widgets; the radio window connects this to its modal message dialog.
 using MessageSink = std::function<void(const QByteArray& text)>;
 
+// The first line of a stream file's text, up to LF; empty for the server's error page (a web
+// page instead of the file).
+QByteArray EntryLine(QByteArray text);
+
 // The one message a failed stream-address fetch shows.
 inline constexpr char kChannelInfoUnavailableMessage[] =
     "We are unable to access Channel Information at this time";

@@ -31,18 +31,7 @@ SettingsValues ReadSettings()
     SettingsTexts texts = DefaultSettingsTexts();
     QFile file(kSettingsFile);
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.read(kMaxSettingsBytes);
-        qsizetype pos = 0;
-        for (QByteArray& text : texts) {
-            if (pos >= bytes.size()) {
-                text = QByteArray("");
-                continue;
-            }
-            const qsizetype lineFeed = bytes.indexOf('\n', pos);
-            const qsizetype end = lineFeed < 0 ? bytes.size() : lineFeed;
-            text = bytes.mid(pos, end - pos);
-            pos = end + 1;
-        }
+        texts = SettingsTextsFromBytes(file.read(kMaxSettingsBytes));
     } else if (const QFileInfo info(kSettingsFile); !info.exists() && !info.isSymLink()) {
         WriteSettings(texts);
     } else {
@@ -51,6 +40,23 @@ SettingsValues ReadSettings()
         qCWarning(lcSettingsFile) << "cannot read" << kSettingsFile << "-" << file.errorString();
     }
     return SettingsFromTexts(texts);
+}
+
+SettingsTexts SettingsTextsFromBytes(const QByteArray& bytes)
+{
+    SettingsTexts texts;
+    qsizetype pos = 0;
+    for (QByteArray& text : texts) {
+        if (pos >= bytes.size()) {
+            text = QByteArray("");
+            continue;
+        }
+        const qsizetype lineFeed = bytes.indexOf('\n', pos);
+        const qsizetype end = lineFeed < 0 ? bytes.size() : lineFeed;
+        text = bytes.mid(pos, end - pos);
+        pos = end + 1;
+    }
+    return texts;
 }
 
 bool WriteSettings(const SettingsTexts& texts)

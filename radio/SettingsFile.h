@@ -26,6 +26,8 @@ SettingsValues ReadSettings();
 // Replaces "setting.dat" atomically with the five texts joined by LF, no line end after the
 // last. Returns false, leaving any previous file as it was, when it cannot be written.
 bool WriteSettings(const SettingsTexts& texts);
+// The five texts of the file's bytes: line by line up to LF, a missing line as the empty text.
+SettingsTexts SettingsTextsFromBytes(const QByteArray& bytes);
 
 // The five values as "%d" texts, ready for WriteSettings.
 SettingsTexts TextsFromSettings(const SettingsValues& values);
