@@ -279,6 +279,54 @@ setTimeout(function () { new Image().src = '/done'; }, 300);
     EXPECT_EQ(OtherVisibleWindows(window), 0);
 }
 
+TEST_P(EngineKinds, APageNeverTakesTheViewToAnotherServer)
+{
+    SKIP_WHERE_THE_ENGINE_CANNOT_RUN(GetParam());
+    RequestLog elsewhereLog;
+    LocalHttpServer elsewhere; // another port: another origin
+    RecordEverythingElse(elsewhere, elsewhereLog);
+    ASSERT_TRUE(elsewhere.Start());
+
+    // Tries to leave three ways, one after the other, then tells its own server it got that far.
+    // As root (as the tests run here) nothing is handed to a browser either.
+    const std::string other = elsewhere.Root();
+    RequestLog log;
+    LocalHttpServer server;
+    ServeHtml(server, log, "/leaving.php",
+              R"(<!DOCTYPE html><html><body>
+<a id="away" href=")" +
+                  other + R"(link">away</a>
+<form id="form" action=")" +
+                  other + R"(form"></form>
+<script>
+window.open(')" + other +
+                  R"(open');
+document.getElementById('away').click();
+setTimeout(function () { document.getElementById('form').submit(); }, 100);
+setTimeout(function () { location.href = ')" +
+                  other + R"(script'; }, 200);
+setTimeout(function () { new Image().src = '/done'; }, 400);
+</script></body></html>)");
+    RecordEverythingElse(server, log);
+    ASSERT_TRUE(server.Start());
+
+    QWidget window;
+    window.resize(900, 700);
+    window.show();
+    CRadio_explorer explorer(nullptr, &m_loader);
+    ASSERT_TRUE(explorer.Create(QRect(10, 10, 600, 400), &window, kWebControlId));
+    explorer.Navigate(Address(server, "leaving.php"));
+    ASSERT_TRUE(WaitUntil([&] { return log.Has("/done"); }, kEngineStartMs))
+        << "the page did not stay to finish its script";
+    // Any request to the other server would have been sent well before the page's last one.
+    QTest::qWait(300);
+    for (const char* path : {"/link", "/form", "/open", "/script"}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(elsewhereLog.Has(path));
+    }
+    EXPECT_EQ(OtherVisibleWindows(window), 0);
+}
+
 TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)
 {
     const bool engineWasLoaded = EngineLibraryLoaded(); // when all tests share one process

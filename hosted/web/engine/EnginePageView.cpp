@@ -1,6 +1,6 @@
 #include "hosted/web/engine/EnginePageView.h"
 
-#include "hosted/web/engine/NoPopupPage.h"
+#include "hosted/web/engine/OriginPage.h"
 
 #include <QUrl>
 #include <QVBoxLayout>
@@ -8,7 +8,7 @@
 #include <QWebEngineView>
 
 EnginePageView::EnginePageView(QWidget* parent)
-    : QWidget(parent), m_profile(new QWebEngineProfile), m_page(new NoPopupPage(m_profile)),
+    : QWidget(parent), m_profile(new QWebEngineProfile), m_page(new OriginPage(m_profile)),
       m_view(new QWebEngineView(this))
 {
     // A profile without a storage name is off the record: memory only, gone with the object.
@@ -28,5 +28,5 @@ EnginePageView::~EnginePageView()
 
 void EnginePageView::Navigate(const QString& address)
 {
-    m_page->load(QUrl::fromUserInput(address));
+    m_page->Open(QUrl::fromUserInput(address));
 }

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QWebEnginePage;
+class OriginPage;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -22,6 +22,6 @@ public:
 private:
     // Deleted in reverse order: view, then page, then the profile the page lives in.
     QWebEngineProfile* m_profile;
-    QWebEnginePage* m_page;
+    OriginPage* m_page;
     QWebEngineView* m_view;
 };

@@ -1,6 +1,0 @@
-#include "hosted/web/engine/NoPopupPage.h"
-
-QWebEnginePage* NoPopupPage::createWindow(WebWindowType /*type*/)
-{
-    return nullptr;
-}
