@@ -1,5 +1,6 @@
 #include "hosted/web/Explorer.h"
 #include "hosted/web/HelperPageView.h"
+#include "hosted/web/PagePolicy.h"
 #include "hosted/web/Radio_explorer.h"
 #include "hosted/web/WebPageEngineLoader.h"
 #include "support/AddressSanitizer.h"
@@ -325,6 +326,30 @@ setTimeout(function () { new Image().src = '/done'; }, 400);
         EXPECT_FALSE(elsewhereLog.Has(path));
     }
     EXPECT_EQ(OtherVisibleWindows(window), 0);
+}
+
+TEST(PagePolicy, WithoutTheSandboxPagesComeOnlyFromThisMachineOrOverHttps)
+{
+    const struct
+    {
+        const char* address;
+        bool allowed;
+    } cases[] = {
+        {"http://127.0.0.1:8080/wavelark/", true},
+        {"http://127.1.2.3/", true},
+        {"http://localhost:8080/", true},
+        {"http://[::1]:8080/", true},
+        {"https://pages.example/wavelark/", true},
+        {"HTTPS://pages.example/", true},
+        {"http://pages.example/wavelark/", false},
+        {"http://10.0.0.1/", false},
+        {"http://127.0.0.1.pages.example/", false},
+        {"http://0.0.0.0:8080/", false},
+        {"ftp://127.0.0.1/", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PagesMayComeWithoutSandbox(QUrl(QString::fromLatin1(c.address))), c.allowed)
+            << c.address;
 }
 
 TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)

@@ -1,5 +1,7 @@
 #include "hosted/web/engine/OriginPage.h"
 
+#include "hosted/web/PagePolicy.h"
+
 #include <QDesktopServices>
 #include <QLoggingCategory>
 #include <QWebEngineCertificateError>
@@ -69,8 +71,14 @@ bool OriginPage::SameOrigin(const QUrl& url, const QUrl& origin)
 
 void OriginPage::Open(const QUrl& address)
 {
-    if (m_origin.isEmpty())
+    if (m_origin.isEmpty()) {
+        if (::geteuid() == 0 && !PagesMayComeWithoutSandbox(address)) {
+            qCWarning(lcPages) << "no page: running as root, the web engine has no sandbox, and"
+                               << address << "is neither on this machine nor https";
+            return;
+        }
         m_origin = address;
+    }
     if (SameOrigin(address, m_origin))
         load(address);
     else
