@@ -214,6 +214,9 @@ void CStation::OnInitDialog()
         m_muteBox->Toggle();
     connect(m_muteBox, &CCheckButton::Toggled, this,
             [this](int checked) { m_context.playback.SetMuted(checked == 1); });
+    // A mute from elsewhere (the tray, the desktop bus) shows on the box at once.
+    connect(&m_context.playback, &RadioPlayback::MutedChanged, this,
+            [this](int muted) { m_muteBox->SetChecked(muted == 1 ? 1 : 0); });
 
     LoadSettingsWindow();
     // A volume set elsewhere (the desktop bus) shows on the slider; it is saved by Hide as any.
@@ -231,6 +234,12 @@ void CStation::OnInitDialog()
     connect(m_tree, &CMediaView::StartChannelRequested, this,
             [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
     connect(m_tree, &CMediaView::FavouritesChanged, this, &CStation::OnFavouritesChanged);
+    // A channel chosen elsewhere (the tray, the desktop bus, a random pick) shows in the list
+    // and the tree without starting anything. After the current input is handled: the change
+    // may come from inside the tree's own click.
+    connect(&m_context.playback, &RadioPlayback::SelectedChannelChanged, this, [this] {
+        QMetaObject::invokeMethod(this, &CStation::FollowSelectedChannel, Qt::QueuedConnection);
+    });
 
     FillCountryList();
     FillChannelTree(0);
@@ -332,6 +341,22 @@ void CStation::ShowPlayingChannel()
         m_countryList->setCurrentIndex(item);
     FillChannelTree(item);
     MarkPlayingChannel();
+}
+
+void CStation::FollowSelectedChannel()
+{
+    const QByteArray& selected = m_context.playback.SelectedChannelName();
+    // Shown in the tree as it is (the user's own choice, or one of the favourites shown):
+    // marked there; otherwise the channel's country is shown.
+    QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        if (CMediaView::ItemName(root->child(i)) == selected) {
+            m_tree->clearSelection();
+            MarkPlayingChannel();
+            return;
+        }
+    }
+    ShowPlayingChannel();
 }
 
 void CStation::MarkPlayingChannel()

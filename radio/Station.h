@@ -86,6 +86,8 @@ private:
     void FillMyChannels();
     // Shows the playing channel's items in the tree as selected, without starting them.
     void MarkPlayingChannel();
+    // The selected channel changed: the list and the tree show it, starting nothing.
+    void FollowSelectedChannel();
     // A favourite was added or removed from the tree's menu.
     void OnFavouritesChanged();
     void OnVolumeMoved(int position);

@@ -242,6 +242,40 @@ TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
     EXPECT_EQ(m_window->Player()->Volume(), 100);
 }
 
+TEST_F(StationTest, TheOpenWindowFollowsAChannelAndAMuteFromElsewhere)
+{
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    Start();
+    CStation& station = Open();
+    auto* list = Control<QComboBox>(kIdCountryList);
+    ASSERT_EQ(list->currentText(), QStringLiteral("Germany"));
+    const auto selectedNames = [&] {
+        QStringList names;
+        for (const QTreeWidgetItem* item : station.ChannelTree()->selectedItems())
+            names << item->text(0);
+        return names;
+    };
+
+    // As from the desktop bus or the tray: the list and the tree move, nothing else starts.
+    m_window->Playback().PlayChannel("Delta", PlayMode::ByName);
+    EXPECT_TRUE(WaitUntil([&] { return list->currentText() == QStringLiteral("France"); }, 2000));
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("Delta")});
+    EXPECT_EQ(m_content.Requests(StreamFile(4)), 1);
+
+    // Within the country shown, only the selection moves.
+    m_window->Playback().PlayChannel("Alpha", PlayMode::ByName);
+    EXPECT_TRUE(
+        WaitUntil([&] { return selectedNames() == QStringList{QStringLiteral("Alpha")}; }, 2000));
+    EXPECT_EQ(list->currentText(), QStringLiteral("Germany"));
+
+    auto* mute = Control<CCheckButton>(kIdMuteBox);
+    ASSERT_FALSE(mute->IsChecked());
+    m_window->ToggleMute();
+    EXPECT_TRUE(mute->IsChecked());
+    m_window->ToggleMute();
+    EXPECT_FALSE(mute->IsChecked());
+}
+
 TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
 {
     const struct
