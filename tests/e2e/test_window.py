@@ -368,7 +368,8 @@ class RadioWindow(WindowTestCase):
             favourites = program.folder / "favoutites.dat"
             for attempt in range(2):
                 self.click_client(window, TREE[0] + 100, rows[brazil.index(favourite)], button=3)
-                self.popup_item(program, window, 0, 1, "the tree's menu to open")
+                # Add to My Channels, above Remove from My Channels.
+                self.popup_item(program, window, 0, 2, "the tree's menu to open")
                 # The same name is kept once.
                 self.wait_file(favourites, favourite.name_bytes + b"#")
             self.park_pointer()
