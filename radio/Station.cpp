@@ -3,6 +3,7 @@
 #include "app/AnsiText.h"
 #include "directory/ChannelCatalogue.h"
 #include "directory/ChannelTree.h"
+#include "directory/ContentServer.h"
 #include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/UpdateNotice.h"
@@ -23,9 +24,11 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 
@@ -411,13 +414,30 @@ void CStation::SaveSettingsWindow()
 
 void CStation::CheckForNewVersion()
 {
-    const float newest = FetchNewestVersion(m_context.server, m_context.programVersion);
+    // The window is there at once; the button follows the version file's answer, which comes
+    // from a worker within the fetch's own bound. A window closed meanwhile takes it with its
+    // watcher, so a late answer reaches nothing.
+    m_downloadButton->hide();
+    auto* watcher = new QFutureWatcher<float>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        ShowNewestVersion(watcher->result());
+    });
+    watcher->setFuture(
+        QtConcurrent::run([server = m_context.server, programVersion = m_context.programVersion] {
+            return FetchNewestVersion(server, programVersion);
+        }));
+}
+
+void CStation::ShowNewestVersion(float newest)
+{
     if (const auto caption = DownloadButtonCaption(m_context.programVersion, newest)) {
         m_downloadButton->setText(*caption);
         m_downloadButton->show();
     } else {
         m_downloadButton->hide();
     }
+    Q_EMIT VersionChecked();
 }
 
 void CStation::OnVolumeMoved(int position)

@@ -60,7 +60,9 @@ public:
 
     void LoadSettingsWindow();
     void SaveSettingsWindow();
+    // Asks for the newest version off the window thread; the answer sets the download button.
     void CheckForNewVersion();
+    void ShowNewestVersion(float newest);
 
     // "Hide" (or "Close Browser" while a page is shown) and "Exit".
     void OnHide();
@@ -74,6 +76,8 @@ public:
 Q_SIGNALS:
     // The user chose "Exit": the program ends after the window has closed.
     void ExitRequested();
+    // The version file's answer (or its failure) has set the download button.
+    void VersionChecked();
 
 protected:
     void showEvent(QShowEvent* event) override;

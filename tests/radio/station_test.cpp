@@ -1,4 +1,6 @@
 #include "directory/ChannelTree.h"
+#include "directory/HttpFetch.h"
+#include "directory/fetch_test_support.h"
 #include "hosted/MediaPlayer.h"
 #include "hosted/web/Explorer.h"
 #include "hosted/web/WebPageEngineLoader.h"
@@ -13,6 +15,7 @@
 #include "ui/RadioButton.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -467,6 +470,8 @@ TEST_F(StationTest, TheDownloadButtonFollowsTheVersionFile)
         SCOPED_TRACE(c.file);
         m_content.SetVersionFile(c.file);
         Open();
+        QSignalSpy checked(m_station.get(), &CStation::VersionChecked);
+        ASSERT_TRUE(checked.wait(5000));
         QPushButton* download = Button(kIdDownload);
         EXPECT_EQ(!download->isHidden(), c.caption != nullptr);
         if (c.caption) {
@@ -481,8 +486,28 @@ TEST_F(StationTest, AnUnreachableVersionFileHidesTheButtonWithoutAMessage)
     AnswerMessages();
     m_server = std::make_unique<ContentServer>(QByteArray("http://127.0.0.1:9/"), "3.0");
     Open();
+    QSignalSpy checked(m_station.get(), &CStation::VersionChecked);
+    ASSERT_TRUE(checked.wait(5000));
     EXPECT_TRUE(Button(kIdDownload)->isHidden());
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(StationTest, TheWindowOpensAtOnceWhileTheVersionFileHangs)
+{
+    Start();
+    // A server that takes the connection and never answers.
+    fetchtest::SilentServer silent;
+    ASSERT_GT(silent.Port(), 0);
+    m_server = std::make_unique<ContentServer>(
+        "http://127.0.0.1:" + QByteArray::number(silent.Port()) + "/", "3.0");
+    QElapsedTimer opening;
+    opening.start();
+    Open();
+    EXPECT_LT(opening.elapsed(), 1000) << "the window waited for the version file";
+    EXPECT_TRUE(Button(kIdDownload)->isHidden());
+    // Closed before the answer: the late answer reaches nothing.
+    m_station.reset();
+    QTest::qWait(kVersionFetchSettings.attemptTimeoutMs + 500);
 }
 
 TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
