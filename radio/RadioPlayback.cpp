@@ -9,14 +9,31 @@
 #include "radio/StreamKeeper.h"
 
 #include <QLoggingCategory>
+#include <QPointer>
 
 Q_LOGGING_CATEGORY(lcPlayback, "wavelark.playback")
 
 RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
                              MessageSink showMessage, QObject* parent)
-    : QObject(parent), m_catalogue(catalogue), m_server(server),
-      m_showMessage(std::move(showMessage))
+    : QObject(parent), m_catalogue(catalogue), m_server(server)
 {
+    // The message runs its own event loop until the user closes it, and every play request that
+    // arrives meanwhile (a held media key, a script on the desktop bus) may fail too: one message
+    // at a time, the others go to the log instead of stacking windows one inside the other.
+    m_showMessage = [this, sink = std::move(showMessage)](const QByteArray& text) {
+        if (m_messageShowing) {
+            qCInfo(lcPlayback).noquote()
+                << "not shown while another message is open:" << DecodeAnsi(text);
+            return;
+        }
+        if (!sink)
+            return;
+        const QPointer<RadioPlayback> self(this);
+        m_messageShowing = true;
+        sink(text);
+        if (self)
+            m_messageShowing = false;
+    };
 }
 
 RadioPlayback::~RadioPlayback() = default;
@@ -90,6 +107,7 @@ void RadioPlayback::PlayRandomHere()
 void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
 {
     StopKeeping();
+    const quint64 request = ++m_request;
     const int index = Choose(name, mode);
     if (index < 0)
         return;
@@ -97,7 +115,7 @@ void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveA
     const QByteArray chosenName =
         m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
     const QByteArray address = FetchAddressOf(index);
-    if (m_shutDown)
+    if (IsSuperseded(request))
         return;
     SetSelectedChannelName(chosenName);
     if (saveAsLastChannel)
@@ -113,10 +131,11 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     if (name.isEmpty())
         return;
     StopKeeping();
+    const quint64 request = ++m_request;
     if (m_player)
         m_player->close();
     const QByteArray address = StreamAddressForName(m_catalogue, m_server, name, 1, m_showMessage);
-    if (m_shutDown)
+    if (IsSuperseded(request))
         return;
     SaveLastChannel(m_catalogue, name);
     if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
@@ -142,9 +161,23 @@ bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
     return false;
 }
 
+bool RadioPlayback::IsSuperseded(quint64 request) const
+{
+    if (m_shutDown)
+        return true;
+    if (request == m_request)
+        return false;
+    // A newer request came while this one waited (for the server, or for the user to close its
+    // message); the older answer must not play over it, write a file or change the selection.
+    qCInfo(lcPlayback) << "dropped a play request overtaken by a newer one";
+    return true;
+}
+
 void RadioPlayback::StopOrResume()
 {
     if (m_isPlaying == 1) {
+        // A stop is a newer choice too: nothing still in flight may start playing after it.
+        ++m_request;
         StopKeeping();
         if (m_player && m_player->close())
             SetPlaying(0);

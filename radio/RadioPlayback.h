@@ -99,6 +99,8 @@ private:
     // The content server's entry number for a record of the channel list.
     int EntryNumberOf(int recordIndex) const;
     QByteArray FetchAddressOf(int recordIndex);
+    // True when Exit was chosen or a newer play or stop request came after `request`.
+    bool IsSuperseded(quint64 request) const;
     // Ends the reconnecting of a lost stream, if any.
     void StopKeeping();
     // Asks the content server for the record's address again, off the window thread.
@@ -121,4 +123,8 @@ private:
     int m_volume = 0;
     QString m_streamTitle;
     bool m_shutDown = false;
+    // Counts play and stop requests; a request still waiting is dropped once a newer one came.
+    quint64 m_request = 0;
+    // A message is open (its event loop runs inside a play request).
+    bool m_messageShowing = false;
 };
