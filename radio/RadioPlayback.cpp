@@ -36,7 +36,17 @@ RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
     };
 }
 
-RadioPlayback::~RadioPlayback() = default;
+RadioPlayback::~RadioPlayback()
+{
+    // The keeper may still report the end of a reconnect while it stops; nothing may reach
+    // this object's watchers once its members are being destroyed.
+    if (m_keeper)
+        disconnect(m_keeper.get(), nullptr, this, nullptr);
+    if (m_player)
+        disconnect(m_player.get(), nullptr, this, nullptr);
+    m_keeper.reset();
+    m_player.reset();
+}
 
 bool RadioPlayback::CreatePlayer()
 {

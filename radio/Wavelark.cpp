@@ -36,7 +36,17 @@ CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& serv
 {
 }
 
-CWavelark::~CWavelark() = default;
+CWavelark::~CWavelark()
+{
+    // The playback is the first child, so Qt would destroy it before the tool tip and the desktop
+    // bus that watch it: the watchers go first, then the playback, whatever way the program ends.
+    delete m_mpris;
+    m_mpris = nullptr;
+    delete m_trayToolTip;
+    m_trayToolTip = nullptr;
+    delete m_playback;
+    m_playback = nullptr;
+}
 
 bool CWavelark::OnInitDialog()
 {
