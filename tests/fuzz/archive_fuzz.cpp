@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the archive reader as a file, then finds and reads every entry.
 // Besides crashes it stops on broken promises of the reader: an index bigger than the file
 // could hold, a lookup that misses a loaded name, a text longer than its entry or the file.
+#include "FuzzCheck.h"
 #include "app/InterfaceArchive.h"
 
 #include <QDir>
@@ -22,12 +23,6 @@ QString& InputPath()
 void RemoveInput()
 {
     QFile::remove(InputPath());
-}
-
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
 }
 
 } // namespace

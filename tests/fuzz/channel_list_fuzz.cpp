@@ -1,19 +1,10 @@
 // Feeds arbitrary bytes to the channel list parser as a catalogue text. Besides crashes it stops
 // on a list whose records disagree with its count or whose cleaned texts still hold a line end.
+#include "FuzzCheck.h"
 #include "directory/ChannelListText.h"
 
 #include <QLoggingCategory>
 #include <cstdint>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -1,18 +1,9 @@
 // Feeds arbitrary bytes to the favourites reader as the content of "favoutites.dat". Besides
 // crashes it stops on a text whose names the file could not hold, or that reads back otherwise.
+#include "FuzzCheck.h"
 #include "directory/Favourites.h"
 
 #include <cstdint>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

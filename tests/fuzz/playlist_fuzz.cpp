@@ -2,6 +2,7 @@
 // answer claims and the rest is the answer. Besides crashes it stops on broken promises: more
 // entries than the bound, an entry the player would refuse or change, entries for an HLS
 // playlist or for something that is no playlist at all.
+#include "FuzzCheck.h"
 #include "hosted/MediaPlayer.h"
 #include "hosted/Playlist.h"
 
@@ -11,12 +12,6 @@
 #include <optional>
 
 namespace {
-
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 const char* const kContentTypes[] = {
     "",

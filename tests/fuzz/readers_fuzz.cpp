@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the small readers of network and file input; the first byte picks
 // the reader: 0 the version file, 1 a stream title, 2 "setting.dat", 3 "channel.dat", 4 a
 // stream file. Besides crashes it stops on a result the reader's own rules forbid.
+#include "FuzzCheck.h"
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "directory/UpdateNotice.h"
@@ -10,16 +11,6 @@
 #include <QLoggingCategory>
 #include <cmath>
 #include <cstdint>
-
-namespace {
-
-void Require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
