@@ -32,7 +32,6 @@ struct Catalogue
     ChannelList RadioChannelList;
     QByteArray PackageName;
     QByteArray PackageFolderAddress;
-    QByteArray SelectedChannelName;
     QByteArray CurrentStreamAddress;
     QByteArray FavouritesText;
 };

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <functional>
 
-// How long one fetch may take. Every fetch runs on the window thread and blocks it, so each
-// attempt is bounded in total time as well: a server that accepts the connection and then never
-// answers, or trickles its answer, ends the fetch like any other internet error.
+// How long one fetch may take. Fetches run on workers, but the user waits for what they bring,
+// so each attempt is bounded in total time as well: a server that accepts the connection and
+// then never answers, or trickles its answer, ends the fetch like any other internet error.
 struct FetchSettings
 {
     int connectTimeoutMs = 0;

@@ -37,46 +37,25 @@ void ResolvePackage(Catalogue& catalogue, const ContentServer& server)
         server.RadioCatalogueBase() + "freechannels" + '/' + catalogue.PackageName + '/';
 }
 
-void FetchRadioAvailability(Catalogue& catalogue, const ContentServer& server)
+QByteArray TakeAvailabilityAddress(Catalogue& catalogue)
 {
     QByteArray& folder = catalogue.PackageFolderAddress;
     if (folder.isEmpty())
-        return;
+        return QByteArray();
     if (folder.endsWith('/') || folder.endsWith('\\'))
         folder.chop(1);
-    // Every byte counts, a web page included: only a "1" offers a channel.
-    ApplyAvailability(catalogue.RadioChannelList, FetchText(folder + ".rd", server));
+    return folder + ".rd";
 }
 
-QByteArray FetchEntryText(const Catalogue& catalogue, const ContentServer& server, int n,
-                          int showError, const MessageSink& showMessage)
+QByteArray FetchAvailability(const QByteArray& address, const ContentServer& server,
+                             const std::atomic<bool>* cancel)
 {
-    const QByteArray text =
-        FetchEntryTextQuietly(catalogue.PackageFolderAddress, server, n, nullptr);
-    if (text.isEmpty() && showError == 1 && showMessage)
-        showMessage(QByteArray(kChannelInfoUnavailableMessage));
-    return text;
+    return FetchText(address, server, cancel);
 }
 
-QByteArray FetchEntryTextQuietly(const QByteArray& packageFolderAddress,
-                                 const ContentServer& server, int n,
-                                 const std::atomic<bool>* cancel)
+QByteArray FetchEntryText(const QByteArray& packageFolderAddress, const ContentServer& server,
+                          int n, const std::atomic<bool>* cancel)
 {
     const QByteArray address = packageFolderAddress + '/' + QByteArray::number(n) + ".rd";
     return EntryLine(FetchText(address, server, cancel));
-}
-
-QByteArray StreamAddressForName(Catalogue& catalogue, const ContentServer& server,
-                                const QByteArray& name, int showError,
-                                const MessageSink& showMessage)
-{
-    catalogue.CurrentStreamAddress.clear();
-    const auto& records = catalogue.RadioChannelList.records;
-    const int index = FindChannelByName(catalogue.RadioChannelList, name);
-    if (index >= 0 && static_cast<size_t>(index) < records.size()) {
-        catalogue.CurrentStreamAddress =
-            FetchEntryText(catalogue, server, records[static_cast<size_t>(index)].position + 1,
-                           showError, showMessage);
-    }
-    return catalogue.CurrentStreamAddress;
 }

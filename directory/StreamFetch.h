@@ -4,13 +4,8 @@
 
 #include <QByteArray>
 #include <atomic>
-#include <functional>
 
 class ContentServer;
-
-// Shows a message to the user and returns when the user has closed it. The directory has no
-// widgets; the radio window connects this to its modal message dialog.
-using MessageSink = std::function<void(const QByteArray& text)>;
 
 // The first line of a stream file's text, up to LF; empty for the server's error page (a web
 // page instead of the file).
@@ -27,27 +22,20 @@ inline constexpr char kDefaultPackageName[] = "package0";
 // RadioCatalogueBase + "freechannels/package0/".
 void ResolvePackage(Catalogue& catalogue, const ContentServer& server);
 
-// Drops a trailing "/" or "\" from PackageFolderAddress for good, fetches
-// PackageFolderAddress + ".rd" and applies the text as the channels' availability; a failed fetch
-// applies the empty text, so no channel is offered. Does nothing when the address is empty.
-void FetchRadioAvailability(Catalogue& catalogue, const ContentServer& server);
+// Drops a trailing "/" or "\" from PackageFolderAddress for good and returns the address of
+// the package's availability text, PackageFolderAddress + ".rd"; the empty text when the folder
+// address is empty (nothing is to be fetched then).
+QByteArray TakeAvailabilityAddress(Catalogue& catalogue);
 
-// Fetches stream file number n (PackageFolderAddress + "/" + n + ".rd") and returns its first
+// The availability text at `address`, every byte of it (a web page included: only a "1" offers a
+// channel); the empty text for an internet error, so that no channel is offered. Safe to call
+// off the window thread: setting `cancel` ends it early with the empty text.
+QByteArray FetchAvailability(const QByteArray& address, const ContentServer& server,
+                             const std::atomic<bool>* cancel = nullptr);
+
+// Fetches stream file number n (packageFolderAddress + "/" + n + ".rd") and returns its first
 // line (a CR before the LF stays), or the empty text for an internet error, an empty first line
-// or a web page served in its place. With showError 1 an empty result is reported through
-// showMessage, once.
-QByteArray FetchEntryText(const Catalogue& catalogue, const ContentServer& server, int n,
-                          int showError, const MessageSink& showMessage);
-
-// FetchEntryText of stream file `n` under `packageFolderAddress` without any message, for a
-// fetch off the window thread: setting `cancel` ends it early with the empty text.
-QByteArray FetchEntryTextQuietly(const QByteArray& packageFolderAddress,
-                                 const ContentServer& server, int n,
-                                 const std::atomic<bool>* cancel);
-
-// Clears CurrentStreamAddress; when a channel carries `name`, sets it to FetchEntryText of that
-// channel's file. Returns a copy of CurrentStreamAddress. An unknown name fetches nothing and
-// shows nothing.
-QByteArray StreamAddressForName(Catalogue& catalogue, const ContentServer& server,
-                                const QByteArray& name, int showError,
-                                const MessageSink& showMessage);
+// or a web page served in its place. Safe to call off the window thread: setting `cancel` ends
+// it early with the empty text.
+QByteArray FetchEntryText(const QByteArray& packageFolderAddress, const ContentServer& server,
+                          int n, const std::atomic<bool>* cancel = nullptr);

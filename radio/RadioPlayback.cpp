@@ -10,6 +10,8 @@
 
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QtConcurrent/QtConcurrentRun>
 
 Q_LOGGING_CATEGORY(lcPlayback, "wavelark.playback")
 
@@ -17,6 +19,9 @@ RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
                              MessageSink showMessage, QObject* parent)
     : QObject(parent), m_catalogue(catalogue), m_server(server)
 {
+    // Fetches that lost to a newer request end within about a second; a few threads keep a
+    // burst of requests from queueing behind them.
+    m_fetchers.setMaxThreadCount(4);
     // The message runs its own event loop until the user closes it, and every play request that
     // arrives meanwhile (a held media key, a script on the desktop bus) may fail too: one message
     // at a time, the others go to the log instead of stacking windows one inside the other.
@@ -38,6 +43,8 @@ RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
 
 RadioPlayback::~RadioPlayback()
 {
+    CancelFetch();
+    m_fetchers.waitForDone();
     // The keeper may still report the end of a reconnect while it stops; nothing may reach
     // this object's watchers once its members are being destroyed.
     if (m_keeper)
@@ -77,11 +84,6 @@ void RadioPlayback::StopKeeping()
         m_keeper->Stop();
 }
 
-const QByteArray& RadioPlayback::SelectedChannelName() const
-{
-    return m_catalogue.SelectedChannelName;
-}
-
 int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 {
     const int index = ChooseChannel(m_catalogue.RadioChannelList, name, mode, m_clock);
@@ -95,9 +97,50 @@ int RadioPlayback::EntryNumberOf(int recordIndex) const
     return m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)].position + 1;
 }
 
-QByteArray RadioPlayback::FetchAddressOf(int recordIndex)
+quint64 RadioPlayback::NewRequest()
 {
-    return FetchEntryText(m_catalogue, m_server, EntryNumberOf(recordIndex), 1, m_showMessage);
+    StopKeeping();
+    CancelFetch();
+    return ++m_request;
+}
+
+void RadioPlayback::CancelFetch()
+{
+    if (m_cancelFetch)
+        m_cancelFetch->store(true);
+    m_cancelFetch.reset();
+}
+
+void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
+                                     std::function<void(const QByteArray& address)> play)
+{
+    CancelFetch();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_cancelFetch = cancel;
+    ++m_waiting;
+    // Copies: the fetch runs on a worker while the window thread goes on.
+    QtConcurrent::run(&m_fetchers,
+                      [folder = m_catalogue.PackageFolderAddress, server = m_server,
+                       n = EntryNumberOf(recordIndex), cancel] {
+                          return cancel->load() ? QByteArray()
+                                                : FetchEntryText(folder, server, n, cancel.get());
+                      })
+        .then(this, [this, request, play = std::move(play)](const QByteArray& address) {
+            const QPointer<RadioPlayback> self(this);
+            const auto settled = qScopeGuard([self] {
+                if (self)
+                    --self->m_waiting;
+            });
+            if (IsSuperseded(request))
+                return;
+            if (address.isEmpty()) {
+                m_showMessage(QByteArray(kChannelInfoUnavailableMessage));
+                // The message waited for the user, and the user may have chosen again.
+                if (!self || IsSuperseded(request))
+                    return;
+            }
+            play(address);
+        });
 }
 
 void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
@@ -105,6 +148,27 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
     if (name.isEmpty() || m_shutDown)
         return;
     PlayChosen(name, mode, false);
+}
+
+void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
+{
+    const QByteArray address = TakeAvailabilityAddress(m_catalogue);
+    if (address.isEmpty()) {
+        PlayChannel(name, mode);
+        return;
+    }
+    // Not a request of its own: anything the user chooses before the answer comes wins.
+    const quint64 request = m_request;
+    ++m_waiting;
+    QtConcurrent::run(&m_fetchers, [address, server = m_server] {
+        return FetchAvailability(address, server);
+    }).then(this, [this, request, name, mode](const QByteArray& flags) {
+        --m_waiting;
+        ApplyAvailability(m_catalogue.RadioChannelList, flags);
+        Q_EMIT AvailabilityChanged();
+        if (!IsSuperseded(request))
+            PlayChannel(name, mode);
+    });
 }
 
 void RadioPlayback::PlayRandomHere()
@@ -116,21 +180,20 @@ void RadioPlayback::PlayRandomHere()
 
 void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
 {
-    StopKeeping();
-    const quint64 request = ++m_request;
+    const quint64 request = NewRequest();
     const int index = Choose(name, mode);
     if (index < 0)
         return;
-    // A copy: the fetch may show a message, and while its loop runs Exit can release the list.
+    // A copy: Exit may release the list before the answer comes.
     const QByteArray chosenName =
         m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
-    const QByteArray address = FetchAddressOf(index);
-    if (IsSuperseded(request))
-        return;
-    SetSelectedChannelName(chosenName);
-    if (saveAsLastChannel)
-        SaveLastChannelWithLineEnd(m_catalogue, chosenName);
-    PlayAddress(address, index);
+    FetchAddressThen(index, request,
+                     [this, chosenName, index, saveAsLastChannel](const QByteArray& address) {
+                         SetSelectedChannelName(chosenName);
+                         if (saveAsLastChannel)
+                             SaveLastChannelWithLineEnd(m_catalogue, chosenName);
+                         PlayAddress(address, index);
+                     });
 }
 
 void RadioPlayback::PlayTreeChannel(const QByteArray& name)
@@ -140,22 +203,28 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     SetSelectedChannelName(name);
     if (name.isEmpty())
         return;
-    StopKeeping();
-    const quint64 request = ++m_request;
+    const quint64 request = NewRequest();
     if (m_player)
         m_player->close();
-    const QByteArray address = StreamAddressForName(m_catalogue, m_server, name, 1, m_showMessage);
-    if (IsSuperseded(request))
-        return;
-    SaveLastChannel(m_catalogue, name);
-    if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
-        SaveTreeChannel(name);
+    m_catalogue.CurrentStreamAddress.clear();
+    const auto play = [this, name](const QByteArray& address) {
+        m_catalogue.CurrentStreamAddress = address;
+        SaveLastChannel(m_catalogue, name);
+        if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
+            SaveTreeChannel(name);
+    };
+    // A name no channel carries has no stream file to ask for and nothing to tell the user.
+    const int index = FindChannelByName(m_catalogue.RadioChannelList, name);
+    if (index < 0)
+        play(QByteArray());
+    else
+        FetchAddressThen(index, request, play);
 }
 
 bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
 {
     const QString text = DecodeAnsi(address);
-    qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_catalogue.SelectedChannelName)
+    qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_selectedChannelName)
                                  << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
         m_keeper->Start(text, AddressFetchFor(recordIndex))) {
@@ -187,13 +256,12 @@ void RadioPlayback::StopOrResume()
 {
     if (m_isPlaying == 1) {
         // A stop is a newer choice too: nothing still in flight may start playing after it.
-        ++m_request;
-        StopKeeping();
+        NewRequest();
         if (m_player && m_player->close())
             SetPlaying(0);
         return;
     }
-    PlayChannel(m_catalogue.SelectedChannelName, PlayMode::ByName);
+    PlayChannel(m_selectedChannelName, PlayMode::ByName);
 }
 
 void RadioPlayback::ToggleMute()
@@ -224,6 +292,7 @@ void RadioPlayback::Shutdown()
 {
     m_shutDown = true;
     StopKeeping();
+    CancelFetch();
 }
 
 std::function<QString(const std::atomic<bool>&)>
@@ -236,7 +305,7 @@ RadioPlayback::AddressFetchFor(int recordIndex) const
     const QByteArray folder = m_catalogue.PackageFolderAddress;
     const ContentServer server = m_server;
     return [n, folder, server](const std::atomic<bool>& cancel) {
-        return DecodeAnsi(FetchEntryTextQuietly(folder, server, n, &cancel));
+        return DecodeAnsi(FetchEntryText(folder, server, n, &cancel));
     };
 }
 
@@ -260,9 +329,9 @@ void RadioPlayback::SetMutedFlag(int isMuted)
 
 void RadioPlayback::SetSelectedChannelName(const QByteArray& name)
 {
-    if (name == m_catalogue.SelectedChannelName)
+    if (name == m_selectedChannelName)
         return;
-    m_catalogue.SelectedChannelName = name;
+    m_selectedChannelName = name;
     // The title belonged to the previous channel's stream.
     SetStreamTitle(QString());
     Q_EMIT SelectedChannelChanged(name);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -15,11 +16,17 @@ class ContentServer;
 class MediaPlayer;
 class StreamKeeper;
 
+// Shows a message to the user and returns when the user has closed it; the hidden main window
+// connects this to its modal message dialog.
+using MessageSink = std::function<void(const QByteArray& text)>;
+
 // What plays: the one player and the playback state that the tray, the radio window, the
 // channel tree and the desktop bus share. It is owned by the hidden main window and is not a
 // widget; the windows only report what the user asked for and read the state back.
 //
-// Every change signal is emitted only when its value really changed.
+// Every change signal is emitted only when its value really changed. Nothing here waits on the
+// network on the window thread: the content server is asked on a worker, and each answer comes
+// back to the window thread, where it is dropped when a newer request came meanwhile.
 class RadioPlayback : public QObject
 {
     Q_OBJECT
@@ -41,10 +48,18 @@ public:
     // The volume last accepted by the player, 0..100 as the slider stores it (a stored value
     // above 100 is kept as given; the player clamps it).
     int Volume() const { return m_volume; }
-    const QByteArray& SelectedChannelName() const;
+    const QByteArray& SelectedChannelName() const { return m_selectedChannelName; }
     // The current title the playing stream sent, cleaned for showing (see CleanStreamTitle);
     // empty while stopped, after a channel change and until the new stream sends one.
     const QString& StreamTitle() const { return m_streamTitle; }
+
+    // True while a request waits for the content server or for its message to be closed.
+    bool IsBusy() const { return m_waiting > 0; }
+
+    // Start-up's play: asks the content server which channels the package offers, applies the
+    // answer (AvailabilityChanged) and then plays as PlayChannel does, unless the user chose
+    // something else meanwhile.
+    void PlayWhenOffered(const QByteArray& name, PlayMode mode);
 
     // The tray's and start-up's play: by name (the first record of that name, else the first
     // record) or at random from the clock. Does not write "channel.dat".
@@ -52,8 +67,9 @@ public:
     // The radio window's "Random Channel": as the random PlayChannel, and the choice is stored
     // in "channel.dat" (name + LF) so that the next start plays it.
     void PlayRandomHere();
-    // The channel tree's start: stops what plays, fetches the channel's address, stores the
-    // channel as the last one, plays it and writes "tv.dat" when the player took it.
+    // The channel tree's start: selects the channel, stops what plays, fetches the channel's
+    // address, stores the channel as the last one, plays it and writes "tv.dat" when the player
+    // took it.
     void PlayTreeChannel(const QByteArray& name);
 
     // Stops while playing; otherwise plays the selected channel again by name.
@@ -84,6 +100,8 @@ Q_SIGNALS:
     void StreamTitleChanged(const QString& title);
     // IsReconnecting changed.
     void ReconnectingChanged(bool reconnecting);
+    // The content server's answer on which channels are offered has been applied.
+    void AvailabilityChanged();
 
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
@@ -98,7 +116,14 @@ private:
     int Choose(const QByteArray& name, PlayMode mode) const;
     // The content server's entry number for a record of the channel list.
     int EntryNumberOf(int recordIndex) const;
-    QByteArray FetchAddressOf(int recordIndex);
+    // A new play or stop request: whatever is still in flight loses to it.
+    quint64 NewRequest();
+    // Fetches the record's stream address on a worker; back on the window thread, unless the
+    // request was overtaken, a failure is shown to the user and `play` gets the address.
+    void FetchAddressThen(int recordIndex, quint64 request,
+                          std::function<void(const QByteArray& address)> play);
+    // Ends the fetch in flight early; its answer would be dropped anyway.
+    void CancelFetch();
     // True when Exit was chosen or a newer play or stop request came after `request`.
     bool IsSuperseded(quint64 request) const;
     // Ends the reconnecting of a lost stream, if any.
@@ -122,9 +147,17 @@ private:
     int m_isMuted = 0;
     int m_volume = 0;
     QString m_streamTitle;
+    QByteArray m_selectedChannelName;
     bool m_shutDown = false;
     // Counts play and stop requests; a request still waiting is dropped once a newer one came.
     quint64 m_request = 0;
-    // A message is open (its event loop runs inside a play request).
+    // A message is open (its event loop runs inside a fetch's answer).
     bool m_messageShowing = false;
+    // Requests waiting for the server or for their message.
+    int m_waiting = 0;
+    // Set to end the stream-file fetch in flight.
+    std::shared_ptr<std::atomic<bool>> m_cancelFetch;
+    // The content server is asked here, never on the window thread. Last: destroyed first, it
+    // waits for the fetches still running, which hold copies only.
+    QThreadPool m_fetchers;
 };

@@ -244,6 +244,15 @@ void CStation::OnInitDialog()
         QMetaObject::invokeMethod(this, &CStation::FollowSelectedChannel, Qt::QueuedConnection);
     });
 
+    // The package's offer is asked for at start-up and may come while the window is open.
+    connect(&m_context.playback, &RadioPlayback::AvailabilityChanged, this,
+            &CStation::ShowCountriesAndPlayingChannel);
+
+    ShowCountriesAndPlayingChannel();
+}
+
+void CStation::ShowCountriesAndPlayingChannel()
+{
     FillCountryList();
     FillChannelTree(0);
     ShowPlayingChannel();
@@ -331,7 +340,7 @@ void CStation::PlayRandomHere()
 
 void CStation::ShowPlayingChannel()
 {
-    const QByteArray& selected = m_context.catalogue.SelectedChannelName;
+    const QByteArray& selected = m_context.playback.SelectedChannelName();
     const ChannelList& list = m_context.catalogue.RadioChannelList;
     const int record = FindChannelByName(list, selected);
     if (record < 0)
@@ -364,7 +373,7 @@ void CStation::FollowSelectedChannel()
 
 void CStation::MarkPlayingChannel()
 {
-    const QByteArray& selected = m_context.catalogue.SelectedChannelName;
+    const QByteArray& selected = m_context.playback.SelectedChannelName();
     // Every visible item after the root that carries the name is shown selected.
     QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
     if (!root)

@@ -55,6 +55,8 @@ public:
     int FillChannelTree(int countryIndex);
     void PlayRandomHere();
     void ShowPlayingChannel();
+    // The country list, the first country's channels, then the playing channel's country.
+    void ShowCountriesAndPlayingChannel();
     void ShowWebPage(const QByteArray& address);
     void CentreTitle();
 

@@ -61,15 +61,12 @@ bool CWavelark::OnInitDialog()
     ParseChannelList(m_catalogue, m_archive);
     // Additions append to what earlier runs kept.
     m_catalogue.FavouritesText = ReadFavourites();
-    FetchRadioAvailability(m_catalogue, m_server);
 
+    // The icon is there and the menu answers while the server is asked which channels the
+    // package offers; the start channel plays when the answer comes.
     const QByteArray start = ReadStartChannel();
-    if (start == "random") {
-        m_randomPickedAtStart = 1;
-        PlayChannel(start, PlayMode::Random);
-    } else {
-        PlayChannel(start, PlayMode::ByName);
-    }
+    m_randomPickedAtStart = start == "random" ? 1 : 0;
+    m_playback->PlayWhenOffered(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
 
     m_trayTimerId = startTimer(kTrayAnimationMs);
     return true;
@@ -118,7 +115,7 @@ void CWavelark::StartDesktopIntegration()
     // double click; Quit takes the Exit path.
     m_mpris = new Mpris(
         *m_playback,
-        {[this] { RunTrayCommand(kCommandOpen); }, [this] { RunTrayCommand(kCommandExit); }}, this);
+        {[this] { RunTrayCommand(kCommandOpen); }, [this] { Exit(); }}, this);
     m_mpris->Publish(QDBusConnection::sessionBus());
 }
 
@@ -223,15 +220,22 @@ void CWavelark::RunTrayCommand(int command)
         break;
     }
     case kCommandExit:
-        m_playback->Shutdown();
-        m_catalogue.RadioChannelList = ChannelList();
-        if (m_tray)
-            m_tray->Remove();
-        Q_EMIT QuitRequested();
+        Exit();
         break;
     default:
         break;
     }
+}
+
+void CWavelark::Exit()
+{
+    if (m_playback->IsShutDown())
+        return;
+    m_playback->Shutdown();
+    m_catalogue.RadioChannelList = ChannelList();
+    if (m_tray)
+        m_tray->Remove();
+    Q_EMIT QuitRequested();
 }
 
 void CWavelark::OpenRadioWindowModal()
@@ -250,8 +254,7 @@ void CWavelark::OpenRadioWindowModal()
     CStation station(context);
     m_openRadioWindow = &station;
     connect(
-        &station, &CStation::ExitRequested, this, [this] { RunTrayCommand(kCommandExit); },
-        Qt::QueuedConnection);
+        &station, &CStation::ExitRequested, this, &CWavelark::Exit, Qt::QueuedConnection);
     station.OnInitDialog();
     m_randomPickedAtStart = 1;
     station.exec();

@@ -62,6 +62,9 @@ public:
     // Carries out one tray menu command.
     void RunTrayCommand(int command);
     void OpenRadioWindowModal();
+    // The one way out, whoever asks (the tray's Exit, the window's Exit, the desktop bus, a
+    // termination signal): nothing plays or starts from now on, the icon goes, the loop ends.
+    void Exit();
 
     RadioPlayback& Playback() { return *m_playback; }
     MediaPlayer* Player() { return m_playback->Player(); }

@@ -89,7 +89,7 @@ int CPanoreelApp::InitInstance()
     };
     mainWindow.SetScreenSize(QSize(ScreenWidth, ScreenHeight));
     QObject::connect(&mainWindow, &CWavelark::QuitRequested, qApp, quit);
-    QuitOnTerminationSignals(&mainWindow, quit);
+    QuitOnTerminationSignals(&mainWindow, [&mainWindow] { mainWindow.Exit(); });
 
     mainWindow.OnInitDialog();
     if (!QuitRequested)

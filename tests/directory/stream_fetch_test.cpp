@@ -41,15 +41,13 @@ std::vector<qint32> Availability(const Catalogue& catalogue)
     return flags;
 }
 
-// Collects what the program would show the user.
-struct ShownMessages
+// What start-up does, in one go: the address, the fetch, the flags.
+void FetchAndApplyAvailability(Catalogue& catalogue, const ContentServer& server)
 {
-    std::vector<QByteArray> texts;
-    MessageSink Sink()
-    {
-        return [this](const QByteArray& text) { texts.push_back(text); };
-    }
-};
+    const QByteArray address = TakeAvailabilityAddress(catalogue);
+    if (!address.isEmpty())
+        ApplyAvailability(catalogue.RadioChannelList, FetchAvailability(address, server));
+}
 
 class StreamFetchTest : public ::testing::Test
 {
@@ -131,7 +129,7 @@ TEST_F(StreamFetchTest, AvailabilityTextMarksOnlyTheOnesAsOffered)
         SCOPED_TRACE(c.name);
         m_catalogue.RadioChannelList = FourChannels();
         m_server.Set(kAvailabilityPath, c.status, c.body);
-        FetchRadioAvailability(m_catalogue, m_contentServer);
+        FetchAndApplyAvailability(m_catalogue, m_contentServer);
         EXPECT_EQ(Availability(m_catalogue), c.expected);
     }
 }
@@ -141,16 +139,14 @@ TEST_F(StreamFetchTest, FolderAddressLosesItsSlashOnceAndStreamFilesGetExactlyOn
     m_server.Set(kAvailabilityPath, 200, "1111");
     m_server.Set(StreamFilePath(3), 200, "http://radio.example/gamma.mp3\r\n");
 
-    FetchRadioAvailability(m_catalogue, m_contentServer);
+    FetchAndApplyAvailability(m_catalogue, m_contentServer);
     EXPECT_EQ(m_catalogue.PackageFolderAddress, m_server.Root() + "Wavelark/freechannels/package0");
     // A second fetch leaves the shorter address alone: the "0" is not a separator.
-    FetchRadioAvailability(m_catalogue, m_contentServer);
+    FetchAndApplyAvailability(m_catalogue, m_contentServer);
     EXPECT_EQ(m_catalogue.PackageFolderAddress, m_server.Root() + "Wavelark/freechannels/package0");
 
-    ShownMessages shown;
-    EXPECT_EQ(FetchEntryText(m_catalogue, m_contentServer, 3, 1, shown.Sink()),
+    EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, 3),
               "http://radio.example/gamma.mp3\r");
-    EXPECT_TRUE(shown.texts.empty());
     EXPECT_EQ(m_server.SeenPaths(),
               (std::vector<std::string>{kAvailabilityPath, kAvailabilityPath, StreamFilePath(3)}));
 }
@@ -159,7 +155,7 @@ TEST_F(StreamFetchTest, BackslashAtTheEndOfTheFolderIsRemovedToo)
 {
     m_catalogue.PackageFolderAddress = m_server.Root() + "Wavelark/freechannels/package0\\";
     m_server.Set(kAvailabilityPath, 200, "0110");
-    FetchRadioAvailability(m_catalogue, m_contentServer);
+    FetchAndApplyAvailability(m_catalogue, m_contentServer);
     EXPECT_EQ(m_catalogue.PackageFolderAddress, m_server.Root() + "Wavelark/freechannels/package0");
     EXPECT_EQ(Availability(m_catalogue), (std::vector<qint32>{0, 1, 1, 0}));
 }
@@ -167,7 +163,7 @@ TEST_F(StreamFetchTest, BackslashAtTheEndOfTheFolderIsRemovedToo)
 TEST_F(StreamFetchTest, EmptyFolderAddressFetchesNothingAndChangesNothing)
 {
     m_catalogue.PackageFolderAddress.clear();
-    FetchRadioAvailability(m_catalogue, m_contentServer);
+    FetchAndApplyAvailability(m_catalogue, m_contentServer);
     EXPECT_EQ(Availability(m_catalogue), (std::vector<qint32>{1, 1, 1, 1}));
     EXPECT_TRUE(m_catalogue.PackageFolderAddress.isEmpty());
     EXPECT_TRUE(m_server.Seen().empty());
@@ -177,11 +173,11 @@ TEST_F(StreamFetchTest, FailedAvailabilityFetchOffersNoChannel)
 {
     ContentServer down(Address(ClosedPort(), "/"), "3.0");
     ResolvePackage(m_catalogue, down);
-    FetchRadioAvailability(m_catalogue, down);
+    FetchAndApplyAvailability(m_catalogue, down);
     EXPECT_EQ(Availability(m_catalogue), (std::vector<qint32>{0, 0, 0, 0}));
 }
 
-TEST_F(StreamFetchTest, EntryTextIsTheFirstLineAndEmptyResultsShowOneMessageOnlyWithFlagOne)
+TEST_F(StreamFetchTest, EntryTextIsTheFirstLineAndEmptyForAWebPage)
 {
     struct Case
     {
@@ -214,20 +210,12 @@ TEST_F(StreamFetchTest, EntryTextIsTheFirstLineAndEmptyResultsShowOneMessageOnly
         const int n = static_cast<int>(i) + 1;
         m_server.Set(StreamFilePath(n), c.status, c.body);
         m_catalogue.PackageFolderAddress = m_server.Root() + "Wavelark/freechannels/package0";
-        for (int flag : {0, 1}) {
-            SCOPED_TRACE(flag);
-            ShownMessages shown;
-            EXPECT_EQ(FetchEntryText(m_catalogue, m_contentServer, n, flag, shown.Sink()),
-                      c.expected);
-            if (c.expected.isEmpty() && flag == 1)
-                EXPECT_EQ(shown.texts, std::vector<QByteArray>{kChannelInfoUnavailableMessage});
-            else
-                EXPECT_TRUE(shown.texts.empty());
-        }
+        EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, n),
+                  c.expected);
     }
 }
 
-TEST_F(StreamFetchTest, UnreachableServerShowsTheMessageOnceWithFlagOne)
+TEST_F(StreamFetchTest, UnreachableServerGivesTheEmptyText)
 {
     struct Case
     {
@@ -241,49 +229,7 @@ TEST_F(StreamFetchTest, UnreachableServerShowsTheMessageOnceWithFlagOne)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_catalogue.PackageFolderAddress = c.folder;
-        for (int flag : {0, 1}) {
-            SCOPED_TRACE(flag);
-            ShownMessages shown;
-            EXPECT_EQ(FetchEntryText(m_catalogue, m_contentServer, 2, flag, shown.Sink()), "");
-            EXPECT_EQ(shown.texts.size(), flag == 1 ? 1u : 0u);
-        }
-    }
-}
-
-TEST_F(StreamFetchTest, StreamAddressForNameFetchesTheChannelsFileByPosition)
-{
-    FetchRadioAvailability(m_catalogue, m_contentServer);
-    m_server.ClearSeen();
-    m_server.Set(StreamFilePath(2), 200, "http://radio.example/beta.mp3\r\n");
-
-    ShownMessages shown;
-    EXPECT_EQ(StreamAddressForName(m_catalogue, m_contentServer, "Beta Radio", 1, shown.Sink()),
-              "http://radio.example/beta.mp3\r");
-    EXPECT_EQ(m_catalogue.CurrentStreamAddress, "http://radio.example/beta.mp3\r");
-    EXPECT_EQ(m_server.SeenPaths(), std::vector<std::string>{StreamFilePath(2)});
-    EXPECT_TRUE(shown.texts.empty());
-
-    // A channel whose file is missing: the address is cleared and the user told once.
-    m_server.ClearSeen();
-    EXPECT_EQ(StreamAddressForName(m_catalogue, m_contentServer, "Delta News", 1, shown.Sink()),
-              "");
-    EXPECT_TRUE(m_catalogue.CurrentStreamAddress.isEmpty());
-    EXPECT_EQ(m_server.SeenPaths(), std::vector<std::string>{StreamFilePath(4)});
-    EXPECT_EQ(shown.texts.size(), 1u);
-}
-
-TEST_F(StreamFetchTest, UnknownNameClearsTheAddressFetchesNothingAndShowsNothing)
-{
-    FetchRadioAvailability(m_catalogue, m_contentServer);
-    for (const QByteArray& name : {QByteArray("Epsilon"), QByteArray("beta radio"), QByteArray()}) {
-        SCOPED_TRACE(name.toStdString());
-        m_server.ClearSeen();
-        m_catalogue.CurrentStreamAddress = "http://radio.example/old.mp3";
-        ShownMessages shown;
-        EXPECT_EQ(StreamAddressForName(m_catalogue, m_contentServer, name, 1, shown.Sink()), "");
-        EXPECT_TRUE(m_catalogue.CurrentStreamAddress.isEmpty());
-        EXPECT_TRUE(m_server.Seen().empty());
-        EXPECT_TRUE(shown.texts.empty());
+        EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, 2), "");
     }
 }
 
@@ -292,11 +238,9 @@ TEST_F(StreamFetchTest, ServerThatNeverAnswersEndsTheEntryFetchWithinTheBound)
     SilentServer silent;
     ASSERT_GT(silent.Port(), 0);
     m_catalogue.PackageFolderAddress = Address(silent.Port(), "/Wavelark/freechannels/package0");
-    ShownMessages shown;
     const Stopwatch watch;
-    EXPECT_EQ(FetchEntryText(m_catalogue, m_contentServer, 1, 1, shown.Sink()), "");
+    EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, 1), "");
     EXPECT_LT(watch.ElapsedMs(), kEntryFetchSettings.attemptTimeoutMs + 1500);
-    EXPECT_EQ(shown.texts.size(), 1u);
     EXPECT_EQ(silent.Accepted(), 1);
 }
 

@@ -9,6 +9,7 @@
 #include "support/TempFolder.h"
 #include "support/TestArchive.h"
 #include "support/TestStreams.h"
+#include "support/Wait.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
 
@@ -127,7 +128,18 @@ protected:
         m_window->SetScreenSize(QSize(1024, 768));
         m_window->SetClock(std::move(clock));
         m_window->OnInitDialog();
+        EXPECT_TRUE(Settled());
         return *m_window;
+    }
+
+    // Runs the event loop until no request waits for the content server any more (the start
+    // channel, a choice, a resume): what it plays and writes is then there to check.
+    bool Settled() const
+    {
+        const bool settled = WaitUntil([this] { return !m_window->Playback().IsBusy(); }, 20000);
+        // What the answer set off after the input at hand (the open window following it).
+        QCoreApplication::processEvents();
+        return settled;
     }
 
     // Closes every message dialog that opens from now on, remembering its text.

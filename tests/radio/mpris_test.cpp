@@ -3,11 +3,13 @@
 // on its own connection that calls, reads and listens as a desktop panel would.
 
 #include "app/InterfaceArchive.h"
+#include "directory/ChannelTree.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Mpris.h"
 #include "radio/RadioFixture.h"
 #include "radio/Station.h"
+#include "radio/StationIds.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
 #include "radio/Wavelark.h"
@@ -16,9 +18,12 @@
 #include "support/TempFolder.h"
 #include "support/TestStreams.h"
 #include "support/Wait.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageDialog.h"
 #include "ui/Skin.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -28,14 +33,18 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sys/prctl.h>
 
 // Readable texts in failure messages.
@@ -168,10 +177,19 @@ public:
         m_http.server().Get(
             R"(/Wavelark/freechannels/(.*))",
             [this](const httplib::Request& request, httplib::Response& response) {
-                std::lock_guard lock(m_mutex);
+                std::unique_lock lock(m_mutex);
                 m_paths.push_back(request.path);
                 if (request.path == "/Wavelark/freechannels/package0.rd") {
                     response.set_content("1101", "text/plain");
+                    return;
+                }
+                if (request.path == m_heldPath) {
+                    // A server that hangs: the answer comes only when the test lets it go.
+                    m_released.wait(lock, [this] { return m_release; });
+                    ++m_heldAnswers;
+                }
+                if (m_streamFilesDown) {
+                    response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
                     return;
                 }
                 const auto special = m_streams.find(request.path);
@@ -224,6 +242,36 @@ public:
         std::lock_guard lock(m_mutex);
         m_icyTitle = bytes.toStdString();
     }
+    void SetStreamFilesDown(bool down)
+    {
+        std::lock_guard lock(m_mutex);
+        m_streamFilesDown = down;
+    }
+    // Stream file `channel` is answered only after Release().
+    void Hold(int channel)
+    {
+        std::lock_guard lock(m_mutex);
+        m_heldPath = StreamFile(channel);
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_release = true;
+        }
+        m_released.notify_all();
+    }
+    int HeldAnswers()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_heldAnswers;
+    }
+    // A held answer must go before the members its handler uses.
+    ~ContentAndIcyServer()
+    {
+        Release();
+        m_http.Stop();
+    }
 
 private:
     LocalHttpServer m_http;
@@ -233,6 +281,11 @@ private:
     std::string m_defaultStream;
     std::string m_tone;
     std::string m_icyTitle;
+    bool m_streamFilesDown = false;
+    std::string m_heldPath;
+    std::condition_variable m_released;
+    bool m_release = false;
+    int m_heldAnswers = 0;
 };
 
 // Listens for PropertiesChanged of the player object on the client connection.
@@ -296,7 +349,17 @@ protected:
         m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
         m_window->SetClock([] { return ClockReading{0, 0}; });
         m_window->OnInitDialog();
+        EXPECT_TRUE(Settled());
         return *m_window;
+    }
+
+    // Runs the event loop until no request waits for the content server any more.
+    bool Settled() const
+    {
+        const bool settled = WaitUntil([this] { return !m_window->Playback().IsBusy(); }, 20000);
+        // What the answer set off after the input at hand (the open window following it).
+        QCoreApplication::processEvents();
+        return settled;
     }
 
     // Waits until `count` signals arrived, then for any that should not come: the bus keeps the
@@ -396,6 +459,7 @@ TEST_F(MprisTest, TransportCallsStopAndResumeTheRealPlayerWithOneSignalPerChange
         recorder.changes.clear();
         ASSERT_EQ(Call(kPlayer, QString::fromLatin1(step.method)).type(),
                   QDBusMessage::ReplyMessage);
+        ASSERT_TRUE(Settled());
         SettleChanges(recorder, step.status ? 1 : 0);
         EXPECT_EQ(window.Playback().IsPlaying(), step.playing);
         EXPECT_EQ(m_content.Requests(StreamFile(2)), step.streamRequests);
@@ -457,9 +521,10 @@ TEST_F(MprisTest, NextPlaysAnotherOfferedChannelAsRandomChannelDoes)
     window.SetClock([] { return ClockReading{0, 2}; });
 
     ASSERT_EQ(Call(kPlayer, QStringLiteral("Next")).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(Settled());
     SettleChanges(recorder, 1);
     EXPECT_EQ(m_content.Requests(StreamFile(4)), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
     ASSERT_EQ(recorder.changes.size(), 1u);
     const QVariantMap metadata = recorder.changes[0].value(QStringLiteral("Metadata")).toMap();
@@ -528,6 +593,7 @@ TEST_F(MprisTest, IcyTitlesReachToolTipAndMetadataDecodedCleanedAndClearedWhenSt
 
         // Another channel: the old title goes at once, and the new stream sends none.
         window.PlayChannel("Beta", PlayMode::ByName);
+        ASSERT_TRUE(Settled());
         EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\nBeta"));
         EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(),
                   QStringLiteral("Beta"));
@@ -549,6 +615,166 @@ TEST_F(MprisTest, IcyTitlesReachToolTipAndMetadataDecodedCleanedAndClearedWhenSt
                   QStringLiteral("Alpha"));
         m_window.reset();
     }
+}
+
+TEST_F(MprisTest, AHungStreamFileFreezesNothingAndLosesToANewerChoice)
+{
+    CWavelark& window = Start(QByteArray());
+    ASSERT_EQ(window.Playback().IsPlaying(), 0);
+    bool messageShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&messageShown] {
+        if (qobject_cast<CMessage*>(QApplication::activeModalWidget()))
+            messageShown = true;
+    });
+    watch.start(20);
+
+    m_content.Hold(1);
+    window.PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(window.Playback().IsBusy());
+
+    // The desktop bus is answered within a second while the server hangs.
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
+    get << kPlayer << QStringLiteral("PlaybackStatus");
+    QDBusPendingCall status = Client().asyncCall(get, 1000);
+    ASSERT_TRUE(WaitUntil([&] { return status.isFinished(); }, 3000));
+    EXPECT_EQ(status.reply().type(), QDBusMessage::ReplyMessage)
+        << status.reply().errorMessage().toStdString();
+
+    // So is the tray icon: its menu opens (and is closed again).
+    bool menuOpened = false;
+    QTimer menuWatch;
+    QObject::connect(&menuWatch, &QTimer::timeout, [&menuOpened] {
+        if (QWidget* menu = QApplication::activePopupWidget()) {
+            menuOpened = qobject_cast<QMenu*>(menu) != nullptr;
+            menu->close();
+        }
+    });
+    menuWatch.start(20);
+    window.OnTrayClicked();
+    menuWatch.stop();
+    EXPECT_TRUE(menuOpened);
+
+    // A newer choice plays while the first one still hangs ...
+    window.PlayChannel("Beta", PlayMode::ByName);
+    ASSERT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 1; }, 10000));
+    EXPECT_EQ(window.Playback().SelectedChannelName(), "Beta");
+    EXPECT_EQ(m_content.HeldAnswers(), 0);
+
+    // ... and the hung answer, when it comes, plays nothing, writes nothing, shows nothing.
+    m_content.Release();
+    ASSERT_TRUE(WaitUntil([&] { return m_content.HeldAnswers() == 1; }, 5000));
+    ASSERT_TRUE(Settled());
+    QTest::qWait(200);
+    EXPECT_EQ(window.Playback().SelectedChannelName(), "Beta");
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+    EXPECT_FALSE(messageShown);
+    EXPECT_FALSE(m_folder.Exists(QStringLiteral("channel.dat")));
+}
+
+TEST_F(MprisTest, TwentyFiveNextCallsWithoutStreamFilesOpenOneMessageAndAreAllAnswered)
+{
+    CWavelark& window = Start("Beta");
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
+    m_content.SetStreamFilesDown(true);
+
+    // As a held media key: a Next every 0.1 s, sent from a timer because the first failure's
+    // message runs its own event loop.
+    constexpr size_t kCalls = 25;
+    std::vector<QDBusPendingCall> nexts;
+    QTimer sender;
+    QObject::connect(&sender, &QTimer::timeout, [&] {
+        nexts.push_back(Client().asyncCall(
+            QDBusMessage::createMethodCall(kService, kPath, kPlayer, QStringLiteral("Next")),
+            5000));
+        if (nexts.size() == kCalls)
+            sender.stop();
+    });
+    const auto allAnswered = [&nexts] {
+        return nexts.size() == kCalls &&
+               std::all_of(nexts.begin(), nexts.end(),
+                           [](const QDBusPendingCall& call) { return call.isFinished(); });
+    };
+
+    // Counts the open messages; once every call is answered, asks the bus for the status while
+    // the message is still open, then closes it as the user would.
+    int mostOpen = 0;
+    std::optional<QDBusPendingCall> status;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        std::vector<CMessage*> open;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* message = qobject_cast<CMessage*>(widget); message && message->isVisible())
+                open.push_back(message);
+        }
+        mostOpen = std::max(mostOpen, int(open.size()));
+        if (open.empty() || !allAnswered())
+            return;
+        if (!status) {
+            QDBusMessage get =
+                QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
+            get << kPlayer << QStringLiteral("PlaybackStatus");
+            status = Client().asyncCall(get, 1000);
+        } else if (status->isFinished()) {
+            for (CMessage* message : open)
+                message->accept();
+        }
+    });
+    sender.start(100);
+    watch.start(20);
+
+    ASSERT_TRUE(WaitUntil(
+        [&] { return allAnswered() && status && !window.Playback().IsBusy(); }, 30000));
+    EXPECT_EQ(mostOpen, 1);
+    for (const QDBusPendingCall& next : nexts)
+        EXPECT_EQ(next.reply().type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(status->isFinished());
+    EXPECT_EQ(status->reply().type(), QDBusMessage::ReplyMessage);
+    // The last choice failed: nothing plays, and the program goes on answering.
+    EXPECT_EQ(window.Playback().IsPlaying(), 0);
+    EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(),
+              QStringLiteral("Stopped"));
+}
+
+TEST_F(MprisTest, NextWithTheRadioWindowOpenMovesItsCountryListAndTreeSelection)
+{
+    CWavelark& window = Start("Beta");
+    // This reading of the clock picks Delta, in France.
+    window.SetClock([] { return ClockReading{0, 2}; });
+    QStringList shownBefore;
+    bool followed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget());
+        if (!station)
+            return;
+        auto* countries = qobject_cast<QComboBox*>(FindControl(station, kIdCountryList));
+        const auto selected = station->ChannelTree()->selectedItems();
+        const QString shown =
+            countries->currentText() + QLatin1Char('/') + (selected.isEmpty() ? QString() : selected[0]->text(0));
+        if (shownBefore.isEmpty()) {
+            shownBefore << shown;
+            Client().asyncCall(
+                QDBusMessage::createMethodCall(kService, kPath, kPlayer, QStringLiteral("Next")));
+        } else if (shown == QStringLiteral("France/Delta")) {
+            followed = true;
+            station->OnHide();
+        }
+    });
+    poll.start(20);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
+            station->reject();
+    });
+    guard.start(10000);
+    window.RunTrayCommand(CWavelark::kCommandOpen);
+
+    EXPECT_EQ(shownBefore, QStringList{QStringLiteral("Germany/Beta")});
+    EXPECT_TRUE(followed);
+    EXPECT_EQ(window.Playback().SelectedChannelName(), "Delta");
 }
 
 #include "mpris_test.moc"

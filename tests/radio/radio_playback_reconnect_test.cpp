@@ -72,6 +72,7 @@ TEST_F(RadioPlaybackReconnectTest, StaysPlayingWhileReconnectingAndStopEndsIt)
     QSignalSpy reconnecting(m_playback.get(), &RadioPlayback::ReconnectingChanged);
     QSignalSpy firstAudio(m_playback->Player(), &MediaPlayer::FirstAudio);
     m_playback->PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(WaitUntil([&] { return !m_playback->IsBusy(); }, 20000));
     ASSERT_EQ(m_playback->IsPlaying(), 1);
 
     // Lost and found again without the user.

@@ -74,6 +74,12 @@ protected:
         qunsetenv("WAVELARK_AUDIO_SINK");
     }
 
+    // Runs the event loop until no request waits for the server or for its message.
+    bool Settled() const
+    {
+        return WaitUntil([this] { return !m_playback->IsBusy(); }, 20000);
+    }
+
     TestStreams m_tones;
     RawStreamServer m_stream;
     LocalHttpServer m_content;
@@ -94,6 +100,7 @@ TEST_F(RadioPlaybackRequestsTest, FailuresWhileAMessageIsOpenDoNotStackMessages)
             m_playback->PlayChannel("Alpha", PlayMode::ByName);
     };
     m_playback->PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(Settled());
 
     EXPECT_EQ(m_mostOpenMessages, 1);
     EXPECT_EQ(m_messages.size(), 1u);
@@ -102,6 +109,7 @@ TEST_F(RadioPlaybackRequestsTest, FailuresWhileAMessageIsOpenDoNotStackMessages)
 
     // The next failure, once no message is open, is shown again.
     m_playback->PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(m_messages.size(), 2u);
 }
 
@@ -109,6 +117,7 @@ TEST_F(RadioPlaybackRequestsTest, ANewerChoiceWinsOverAnOlderFailureStillShowing
 {
     m_whileMessageOpen = [this] { m_playback->PlayChannel("Beta", PlayMode::ByName); };
     m_playback->PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(Settled());
 
     // The failed Alpha request ends last; Beta, chosen after it, keeps playing.
     ASSERT_EQ(m_messages.size(), 1u);
@@ -120,13 +129,16 @@ TEST_F(RadioPlaybackRequestsTest, ANewerChoiceWinsOverAnOlderFailureStillShowing
 TEST_F(RadioPlaybackRequestsTest, AStopWhileAMessageIsOpenIsNotUndone)
 {
     m_playback->PlayChannel("Gamma", PlayMode::ByName);
+    ASSERT_TRUE(Settled());
     ASSERT_EQ(m_playback->IsPlaying(), 1);
     m_whileMessageOpen = [this] {
         // Beta plays, then the user stops it; the older failure must not touch either.
         m_playback->PlayChannel("Beta", PlayMode::ByName);
+        WaitUntil([this] { return m_playback->SelectedChannelName() == "Beta"; }, 5000);
         m_playback->StopOrResume();
     };
     m_playback->PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(Settled());
 
     EXPECT_EQ(m_playback->IsPlaying(), 0);
     EXPECT_EQ(m_playback->SelectedChannelName(), "Beta");

@@ -95,6 +95,7 @@ protected:
         ASSERT_EQ(found.size(), 1);
         const QRect place = tree->visualItemRect(found.front());
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, place.center());
+        EXPECT_TRUE(Settled());
     }
     QByteArray File(const char* name) { return m_folder.Read(QString::fromLatin1(name)); }
 
@@ -199,7 +200,7 @@ TEST_F(StationTest, AClickInTheTreePlaysTheChannelAndRemembersIt)
     QSignalSpy firstAudio(m_window->Player(), &MediaPlayer::FirstAudio);
     ClickChannel(QStringLiteral("Beta"));
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_GE(m_content.Requests(StreamFile(2)), 1);
     EXPECT_EQ(File("channel.dat"), "package0\nBeta");
     EXPECT_EQ(File("tv.dat"), "Beta");
@@ -219,15 +220,16 @@ TEST_F(StationTest, ATreeChannelThatCannotBeFetchedStopsAndIsNotWrittenToTv)
     ClickChannel(QStringLiteral("Alpha"));
     EXPECT_GE(m_messages.size(), 1u);
     EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Alpha");
     EXPECT_FALSE(m_folder.Exists(QStringLiteral("tv.dat")));
     // Still saved as the last channel, as any tree choice is.
     EXPECT_EQ(File("channel.dat"), "package0\nAlpha");
 
     m_content.SetStreamFilesDown(false);
     m_window->StopOrResume();
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Alpha");
 }
 
 TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
@@ -317,7 +319,7 @@ TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
         EXPECT_EQ(File("channel.dat"), c.channel);
         // Playback goes on, and Stop/Resume still acts on the channel that plays.
         EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
-        EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+        EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
         m_station.reset();
         m_window.reset();
     }
@@ -450,8 +452,9 @@ TEST_F(StationTest, RandomChannelButtonPlaysSavesAndShowsTheChannel)
     Start([] { return ClockReading{0, 0}; });
     CStation& station = Open();
     QTest::mouseClick(Button(kIdRandomChannel), Qt::LeftButton);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_EQ(File("channel.dat"), "package0\nBeta\n");
     EXPECT_EQ(Control<QComboBox>(kIdCountryList)->currentText(), QStringLiteral("Germany"));
     const auto selected = station.ChannelTree()->selectedItems();
@@ -572,7 +575,7 @@ TEST_F(StationTest, MyChannelsListsTheFavouritesOfEarlierRunsAndPlaysThem)
 
     // The first row plays the first favourite from its own record's stream file.
     ClickChannel(QStringLiteral("Delta"));
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
     EXPECT_GE(m_content.Requests(StreamFile(4)), 1);
     EXPECT_EQ(File("channel.dat"), "package0\nDelta");
     EXPECT_EQ(File("tv.dat"), "Delta");
@@ -581,7 +584,7 @@ TEST_F(StationTest, MyChannelsListsTheFavouritesOfEarlierRunsAndPlaysThem)
     // A greyed favourite starts nothing.
     ClickChannel(QStringLiteral("Gamma"));
     EXPECT_EQ(m_content.Requests(StreamFile(3)), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
 
     // WAVELARK_RENDER_DIR=folder keeps a picture of the window to look at.
     const QString renderDir = qEnvironmentVariable("WAVELARK_RENDER_DIR");

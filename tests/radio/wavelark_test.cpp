@@ -42,7 +42,7 @@ TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(window.RandomPickedAtStart(), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     ASSERT_NE(window.Player(), nullptr);
     EXPECT_EQ(window.Player()->Volume(), 30);
     QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
@@ -55,7 +55,7 @@ TEST_F(WavelarkTest, FirstStartWithoutFilesIsSilentAndWritesDefaultSettings)
 {
     CWavelark& window = Start();
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
-    EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
+    EXPECT_TRUE(m_window->Playback().SelectedChannelName().isEmpty());
     for (int n = 1; n <= 4; ++n)
         EXPECT_EQ(m_content.Requests(StreamFile(n)), 0) << n;
     EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), "1\n1\n0\n0\n50");
@@ -83,7 +83,7 @@ TEST_F(WavelarkTest, StartChannelFollowsThePackageComparison)
         // Minute 0, second 2: ((2 ^ 3) + 1234) % 4 = 3, Delta.
         CWavelark& window = Start([] { return ClockReading{0, 2}; });
         EXPECT_EQ(window.RandomPickedAtStart(), c.random);
-        EXPECT_EQ(m_catalogue.SelectedChannelName, c.selected);
+        EXPECT_EQ(m_window->Playback().SelectedChannelName(), c.selected);
         m_window.reset();
     }
 }
@@ -95,11 +95,13 @@ TEST_F(WavelarkTest, StopOrResumeStopsThenFetchesAndPlaysTheSameChannelAgain)
     ASSERT_EQ(window.Playback().IsPlaying(), 1);
 
     window.RunTrayCommand(CWavelark::kCommandStopResume);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Delta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
 
     QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
     window.RunTrayCommand(CWavelark::kCommandStopResume);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(m_content.Requests(StreamFile(4)), 2);
     EXPECT_TRUE(firstAudio.wait(5000));
@@ -122,8 +124,9 @@ TEST_F(WavelarkTest, RandomChannelFromTheTrayPlaysAnOfferedChannel)
     // points at ((4 ^ 3) + 1234) % 4 = 1, Beta.
     CWavelark& window = Start([] { return ClockReading{0, 3}; });
     window.RunTrayCommand(CWavelark::kCommandRandom);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
     // The tray's pick does not become the saved channel.
     EXPECT_FALSE(m_folder.Exists(QStringLiteral("channel.dat")));
@@ -136,10 +139,11 @@ TEST_F(WavelarkTest, AnUnreachableChannelShowsTheMessageOnceAndKeepsRunning)
     m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
     AnswerMessages();
     m_window->OnInitDialog();
+    ASSERT_TRUE(Settled());
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0], "We are unable to access Channel Information at this time");
     EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Alpha");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Alpha");
 }
 
 TEST_F(WavelarkTest, ExitReleasesTheListAndAsksToQuit)
@@ -160,8 +164,9 @@ TEST_F(WavelarkTest, AMissingArchiveStartsWithAnEmptyListAndPlaysNothing)
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
     window.RunTrayCommand(CWavelark::kCommandRandom);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
-    EXPECT_TRUE(m_catalogue.SelectedChannelName.isEmpty());
+    EXPECT_TRUE(m_window->Playback().SelectedChannelName().isEmpty());
 }
 
 TEST_F(WavelarkTest, TrayAnimationCyclesThroughFiveFrames)
@@ -251,6 +256,7 @@ TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
     });
     timer->start(20);
     m_window->OnInitDialog();
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(quit.count(), 1);
     EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
     EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
@@ -266,15 +272,17 @@ TEST_F(WavelarkTest, AChannelThatCannotBeFetchedStopsTheOldOneAndResumeRetriesIt
 
     m_content.SetStreamFilesDown(true);
     window.RunTrayCommand(CWavelark::kCommandRandom);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(m_messages.size(), 1u);
     // What played belonged to Delta: it stops, and the state says so.
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_FALSE(window.Player()->Muted());
 
     m_content.SetStreamFilesDown(false);
     window.RunTrayCommand(CWavelark::kCommandStopResume);
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.SelectedChannelName, "Beta");
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 2);
 }
