@@ -1,6 +1,7 @@
 #include "app/startup/PanoreelApp.h"
 
 #include "app/SingleInstance.h"
+#include "app/StallProbe.h"
 #include "directory/ContentServer.h"
 #include "radio/Wavelark.h"
 #include "ui/KeyFilter.h"
@@ -91,6 +92,8 @@ int CPanoreelApp::InitInstance()
     QObject::connect(&mainWindow, &CWavelark::QuitRequested, qApp, quit);
     QuitOnTerminationSignals(&mainWindow, [&mainWindow] { mainWindow.Exit(); });
 
+    // Before the start-up chain, so that a chain that blocks shows as the first late tick.
+    StallProbe::StartIfAsked(&mainWindow);
     mainWindow.OnInitDialog();
     if (!QuitRequested)
         QApplication::exec();

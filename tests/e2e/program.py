@@ -28,8 +28,10 @@ def working_folder(root, channel=None):
 class Program:
     """One run of build/wavelark on the given desktop."""
 
-    def __init__(self, world, desktop, folder, content_server, label="wavelark", sink=None):
+    def __init__(self, world, desktop, folder, content_server, label="wavelark", sink=None,
+                 env=None):
         self.world = world
+        self.extra_env = dict(env or {})
         self.desktop = desktop
         self.folder = Path(folder)
         self.content_server = content_server
@@ -51,6 +53,7 @@ class Program:
             "QT_LOGGING_RULES": "wavelark.*=true",
             "QT_QPA_PLATFORM": "xcb",
         })
+        env.update(self.extra_env)
         self.process = self.world.spawn([str(PROGRAM)], f"{self.label}.log", cwd=self.folder, env=env)
         return self
 
