@@ -91,6 +91,8 @@ int CPanoreelApp::InitInstance()
     mainWindow.SetScreenSize(QSize(ScreenWidth, ScreenHeight));
     QObject::connect(&mainWindow, &CWavelark::QuitRequested, qApp, quit);
     QuitOnTerminationSignals(&mainWindow, [&mainWindow] { mainWindow.Exit(); });
+    // The end of the desktop session makes Qt leave the loop by itself; it takes the same way.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &mainWindow, &CWavelark::Exit);
 
     // Before the start-up chain, so that a chain that blocks shows as the first late tick.
     StallProbe::StartIfAsked(&mainWindow);
