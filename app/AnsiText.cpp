@@ -46,3 +46,13 @@ QByteArray EncodeAnsi(const QString& text)
     }
     return bytes;
 }
+
+QString DecodeText(TextEncoding encoding, const QByteArray& bytes)
+{
+    return encoding == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : DecodeAnsi(bytes);
+}
+
+QByteArray EncodeText(TextEncoding encoding, const QString& text)
+{
+    return encoding == TextEncoding::Utf8 ? text.toUtf8() : EncodeAnsi(text);
+}

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/AnsiText.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <vector>
 
-// One radio channel of the catalogue. Texts are bytes as they stand in the catalogue
-// (Windows-1252); widgets decode them for display, files never re-encode them.
+// One radio channel of the catalogue. Texts are bytes as they stand in the catalogue (in its
+// encoding, see ChannelList); widgets decode them for display, files never re-encode them.
 struct ChannelRecord
 {
     QByteArray category;  // the country the channel belongs to
@@ -22,6 +24,9 @@ struct ChannelRecord
 // (ParseChannelListText).
 struct ChannelList
 {
+    // What the texts are: Windows-1252 unless the catalogue text began with a UTF-8 byte-order
+    // mark.
+    TextEncoding encoding = TextEncoding::Windows1252;
     qint32 count = 0;
     std::vector<ChannelRecord> records;
 };

@@ -92,7 +92,12 @@ qint32 ReadLeadingInteger(const QByteArray& text)
 ChannelList ParseChannelListText(const QByteArray& text)
 {
     ChannelList list;
-    LineReader lines(text, 0);
+    qsizetype start = 0;
+    if (text.startsWith(kUtf8ByteOrderMark)) {
+        list.encoding = TextEncoding::Utf8;
+        start = qsizetype(sizeof kUtf8ByteOrderMark) - 1;
+    }
+    LineReader lines(text, start);
     const QByteArray countLine = lines.Take();
     const qint32 announced = ReadLeadingInteger(countLine);
     if (announced <= 0)

@@ -8,7 +8,9 @@
 struct InterfaceArchive;
 
 // Builds a channel list from a catalogue text: a count line, then four lines per channel
-// (category, infoText, number, name), each record line allowed a trailing comment.
+// (category, infoText, number, name), each record line allowed a trailing comment. A text that
+// begins with a UTF-8 byte-order mark is UTF-8 (the mark is not part of the count line); any
+// other text is Windows-1252 and reads byte for byte as it always did.
 //
 // Besides the grammar:
 // - A line that runs to the end of the text without LF is taken whole; once the text is used

@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 
 // A static library's resources are registered by hand; outside any namespace, as the macro asks.
 static void InitChannelTreeResources()
@@ -115,7 +116,7 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     if (!root)
         return nullptr;
     auto* item = new QTreeWidgetItem(root);
-    item->setText(0, DecodeAnsi(name));
+    item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
     item->setData(0, kNameBytesRole, name);
     item->setIcon(0, m_channelIcon);
     if (!startable) {
@@ -163,8 +164,11 @@ QByteArray CMediaView::ItemName(const QTreeWidgetItem* item)
     const QString text = item->text(0);
     const QVariant bytes = item->data(0, kNameBytesRole);
     // The kept bytes count only while they still are what the item shows.
-    if (bytes.typeId() == QMetaType::QByteArray && DecodeAnsi(bytes.toByteArray()) == text)
-        return bytes.toByteArray();
+    if (bytes.typeId() == QMetaType::QByteArray) {
+        const QByteArray kept = bytes.toByteArray();
+        if (DecodeAnsi(kept) == text || QString::fromUtf8(kept) == text)
+            return kept;
+    }
     return EncodeAnsi(text);
 }
 
@@ -172,7 +176,13 @@ QByteArray CMediaView::InfoTip(const ChannelList& list, const QByteArray& name, 
 {
     if (bufferLength <= 0)
         return QByteArray();
-    return InfoTextForName(list, name).left(bufferLength - 1);
+    const QByteArray text = InfoTextForName(list, name);
+    qsizetype keep = std::min<qsizetype>(text.size(), bufferLength - 1);
+    // A UTF-8 text is cut before a character, never inside one.
+    while (list.encoding == TextEncoding::Utf8 && keep > 0 && keep < text.size() &&
+           (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80)
+        --keep;
+    return text.left(keep);
 }
 
 void CMediaView::mousePressEvent(QMouseEvent* event)
@@ -348,7 +358,7 @@ bool CMediaView::ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos)
     if (tip.isEmpty())
         return false;
     // The catalogue's text is shown as it stands, never read as markup.
-    QString text = DecodeAnsi(tip);
+    QString text = DecodeText(m_catalogue.RadioChannelList.encoding, tip);
     if (Qt::mightBeRichText(text))
         text = Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
     QToolTip::showText(globalPos, text, viewport(), visualItemRect(item));

@@ -116,7 +116,7 @@ QVariantMap Mpris::Metadata() const
                     QVariant::fromValue(QDBusObjectPath(TrackIdFor(name))));
     if (name.isEmpty())
         return metadata;
-    const QString channel = DecodeAnsi(name);
+    const QString channel = m_playback.SelectedChannelText();
     const QString& title = m_playback.StreamTitle();
     metadata.insert(QStringLiteral("xesam:title"), title.isEmpty() ? channel : title);
     metadata.insert(QStringLiteral("xesam:album"), channel);

@@ -84,6 +84,11 @@ void RadioPlayback::StopKeeping()
         m_keeper->Stop();
 }
 
+QString RadioPlayback::SelectedChannelText() const
+{
+    return DecodeText(m_catalogue.RadioChannelList.encoding, m_selectedChannelName);
+}
+
 int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 {
     const int index = ChooseChannel(m_catalogue.RadioChannelList, name, mode, m_clock);
@@ -224,7 +229,7 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
 bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
 {
     const QString text = DecodeAnsi(address);
-    qCInfo(lcPlayback).noquote() << "playing" << DecodeAnsi(m_selectedChannelName)
+    qCInfo(lcPlayback).noquote() << "playing" << SelectedChannelText()
                                  << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
         m_keeper->Start(text, AddressFetchFor(recordIndex))) {

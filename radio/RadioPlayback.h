@@ -49,6 +49,8 @@ public:
     // above 100 is kept as given; the player clamps it).
     int Volume() const { return m_volume; }
     const QByteArray& SelectedChannelName() const { return m_selectedChannelName; }
+    // The selected channel's name as text, decoded as the catalogue is encoded.
+    QString SelectedChannelText() const;
     // The current title the playing stream sent, cleaned for showing (see CleanStreamTitle);
     // empty while stopped, after a channel change and until the new stream sends one.
     const QString& StreamTitle() const { return m_streamTitle; }

@@ -264,7 +264,8 @@ int CStation::FillCountryList()
     std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
     std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
     for (const QByteArray& country : countries)
-        m_countryList->addItem(DecodeAnsi(country), country);
+        m_countryList->addItem(
+            DecodeText(m_context.catalogue.RadioChannelList.encoding, country), country);
     if (!FavouriteNames(m_context.catalogue.FavouritesText).empty()) {
         m_countryList->addItem(DecodeAnsi(kMyChannelsText));
         m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);

@@ -17,7 +17,7 @@ TrayToolTip::TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* paren
 void TrayToolTip::Refresh()
 {
     NowPlaying state;
-    state.channelName = DecodeAnsi(m_playback.SelectedChannelName());
+    state.channelName = m_playback.SelectedChannelText();
     state.streamTitle = m_playback.StreamTitle();
     state.playing = m_playback.IsPlaying() == 1;
     state.reconnecting = m_playback.IsReconnecting();

@@ -3,7 +3,7 @@
 //   wavelark-pack create ARCHIVE FILE...   entries named by the files' base names, in order
 //   wavelark-pack list ARCHIVE             index, name, size, offset per entry
 //   wavelark-pack cat ARCHIVE NAME         the entry's text as the program reads it
-//   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd"
+//   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd", as UTF-8
 //
 // Exit codes: 0 done, 1 failed, 2 usage error.
 #include "app/AtomicFile.h"
@@ -107,11 +107,15 @@ int Channels(const InterfaceArchive& archive)
     Catalogue catalogue;
     ParseChannelList(catalogue, archive);
     const ChannelList& list = catalogue.RadioChannelList;
+    // Printed as UTF-8 whatever the catalogue's own encoding.
+    const auto utf8 = [&list](const QByteArray& text) {
+        return list.encoding == TextEncoding::Utf8 ? text : DecodeAnsi(text).toUtf8();
+    };
     for (qint32 i = 0; i < list.count && size_t(i) < list.records.size(); ++i) {
         const ChannelRecord& record = list.records[size_t(i)];
         WriteOut(QByteArray::number(record.position) + '\t' + QByteArray::number(record.number) +
-                 '\t' + record.category + '\t' + record.name + '\t' + record.infoText + '\t' +
-                 QByteArray::number(record.available) + '\n');
+                 '\t' + utf8(record.category) + '\t' + utf8(record.name) + '\t' +
+                 utf8(record.infoText) + '\t' + QByteArray::number(record.available) + '\n');
     }
     return 0;
 }
