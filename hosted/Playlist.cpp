@@ -2,6 +2,7 @@
 
 #include "hosted/MediaPlayer.h"
 
+#include <QSet>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <algorithm>
@@ -144,15 +145,27 @@ PlaylistKind SniffPlaylist(QByteArrayView body)
     return StartsWithAddress(body) ? PlaylistKind::M3u : PlaylistKind::NotAPlaylist;
 }
 
-QList<QByteArrayView> Lines(QByteArrayView body)
+// One line of a playlist's body and its number in the file (LF counts lines; a CR alone ends a
+// line too, as old Mac files have it).
+struct Line
 {
-    QList<QByteArrayView> lines;
+    QByteArrayView text;
+    int number = 0;
+};
+
+QList<Line> Lines(QByteArrayView body, int firstLine)
+{
+    QList<Line> lines;
+    int number = firstLine;
     qsizetype start = 0;
     while (start <= body.size()) {
         qsizetype end = start;
         while (end < body.size() && body[end] != '\n' && body[end] != '\r')
             ++end;
-        lines.append(body.sliced(start, end - start).trimmed());
+        lines.append({body.sliced(start, end - start).trimmed(), number});
+        if (end < body.size() && body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n')
+            ++end;
+        ++number;
         start = end + 1;
     }
     return lines;
@@ -161,14 +174,15 @@ QList<QByteArrayView> Lines(QByteArrayView body)
 class EntryCollector
 {
 public:
-    explicit EntryCollector(const QString& playlistAddress)
-        : m_base(playlistAddress.trimmed(), QUrl::StrictMode)
+    EntryCollector(const QString& playlistAddress, int limit)
+        : m_base(playlistAddress.trimmed(), QUrl::StrictMode), m_limit(limit)
     {
     }
 
-    bool Full() const { return m_entries.size() >= kMaxPlaylistEntries; }
+    bool Full() const { return int(m_result.items.size()) >= m_limit; }
 
-    void Add(const QString& text)
+    void Add(const QString& text, int line, const QString& title = QString(),
+             const QString& group = QString())
     {
         if (Full())
             return;
@@ -176,21 +190,28 @@ public:
         if (trimmed.isEmpty())
             return;
         QUrl url(trimmed, QUrl::StrictMode);
-        if (!url.isValid())
-            return;
-        if (url.isRelative() && m_base.isValid())
+        if (url.isValid() && url.isRelative() && m_base.isValid())
             url = m_base.resolved(url);
         const std::optional<QString> clean =
-            MediaPlayer::CleanStreamAddress(QString::fromLatin1(url.toEncoded()));
-        if (clean && !m_entries.contains(*clean))
-            m_entries.append(*clean);
+            url.isValid() ? MediaPlayer::CleanStreamAddress(QString::fromLatin1(url.toEncoded()))
+                          : std::nullopt;
+        if (!clean) {
+            m_result.refused.push_back({trimmed, line});
+            return;
+        }
+        if (m_seen.contains(*clean))
+            return;
+        m_seen.insert(*clean);
+        m_result.items.push_back({*clean, title.simplified(), group.simplified(), line});
     }
 
-    QStringList Take() { return std::move(m_entries); }
+    PlaylistItems Take() { return std::move(m_result); }
 
 private:
     QUrl m_base;
-    QStringList m_entries;
+    int m_limit;
+    QSet<QString> m_seen;
+    PlaylistItems m_result;
 };
 
 QString Decode(QByteArrayView bytes)
@@ -198,37 +219,86 @@ QString Decode(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
-void ReadPls(QByteArrayView body, EntryCollector& out)
+// The N of a "FileN=" or "TitleN=" line, and where its value starts; nothing for other lines.
+std::optional<std::pair<quint32, qsizetype>> NumberedKey(QByteArrayView line, QByteArrayView key)
 {
-    // FileN=address; entries in the order of N, the first of a repeated N wins.
-    std::map<quint32, QByteArrayView> files;
-    for (const QByteArrayView line : Lines(body)) {
-        if (!StartsWithNoCase(line, "file"))
-            continue;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 5 || equals > 13)
-            continue;
-        const QByteArrayView number = line.sliced(4, equals - 4).trimmed();
-        bool ok = false;
-        const quint32 n = QByteArray(number.data(), number.size()).toUInt(&ok);
-        if (!ok)
-            continue;
-        files.emplace(n, line.sliced(equals + 1));
-        // Only the lowest numbers can be among the entries kept.
-        if (files.size() > size_t(kMaxPlaylistEntries) * 2)
-            files.erase(std::prev(files.end()));
-    }
-    for (const auto& [n, address] : files)
-        out.Add(Decode(address));
+    if (!StartsWithNoCase(line, key))
+        return std::nullopt;
+    const qsizetype equals = line.indexOf('=');
+    if (equals < key.size() + 1 || equals > key.size() + 9)
+        return std::nullopt;
+    const QByteArrayView number = line.sliced(key.size(), equals - key.size()).trimmed();
+    bool ok = false;
+    const quint32 n = QByteArray(number.data(), number.size()).toUInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return std::pair{n, equals + 1};
 }
 
-void ReadM3u(QByteArrayView body, EntryCollector& out)
+void ReadPls(QByteArrayView body, int firstLine, EntryCollector& out, int limit)
 {
-    for (const QByteArrayView line : Lines(body)) {
+    // FileN=address; entries in the order of N, the first of a repeated N wins.
+    std::map<quint32, Line> files;
+    std::map<quint32, QByteArrayView> titles;
+    for (const Line& line : Lines(body, firstLine)) {
+        if (const auto file = NumberedKey(line.text, "file")) {
+            files.emplace(file->first, Line{line.text.sliced(file->second), line.number});
+            // Only the lowest numbers can be among the entries kept.
+            if (files.size() > size_t(limit) * 2)
+                files.erase(std::prev(files.end()));
+        } else if (const auto title = NumberedKey(line.text, "title")) {
+            titles.emplace(title->first, line.text.sliced(title->second));
+            if (titles.size() > size_t(limit) * 2)
+                titles.erase(std::prev(titles.end()));
+        }
+    }
+    for (const auto& [n, address] : files) {
+        const auto title = titles.find(n);
+        out.Add(Decode(address.text), address.number,
+                title != titles.end() ? Decode(title->second) : QString());
+    }
+}
+
+// The value of `attribute="..."` inside an #EXTINF line's attribute list.
+QString ExtinfAttribute(QByteArrayView attributes, QByteArrayView attribute)
+{
+    const QByteArray key = QByteArray(attribute.data(), attribute.size()) + "=\"";
+    const qsizetype at = QByteArray(attributes.data(), attributes.size()).indexOf(key);
+    if (at < 0)
+        return QString();
+    const qsizetype start = at + key.size();
+    const qsizetype end = attributes.indexOf('"', start);
+    return end < 0 ? QString() : Decode(attributes.sliced(start, end - start));
+}
+
+void ReadM3u(QByteArrayView body, int firstLine, EntryCollector& out)
+{
+    // "#EXTINF:-1 group-title="Jazz",Station name" names the address on the next line.
+    QString title;
+    QString group;
+    for (const Line& line : Lines(body, firstLine)) {
         if (out.Full())
             break;
-        if (!line.isEmpty() && !line.startsWith('#'))
-            out.Add(Decode(line));
+        if (StartsWithNoCase(line.text, "#EXTINF:")) {
+            const QByteArrayView info = line.text.sliced(8);
+            // The title follows the first comma outside the quoted attribute values.
+            bool quoted = false;
+            qsizetype comma = -1;
+            for (qsizetype i = 0; i < info.size() && comma < 0; ++i) {
+                if (info[i] == '"')
+                    quoted = !quoted;
+                else if (info[i] == ',' && !quoted)
+                    comma = i;
+            }
+            title = comma < 0 ? QString() : Decode(info.sliced(comma + 1));
+            group = ExtinfAttribute(comma < 0 ? info : info.first(comma), "group-title");
+            continue;
+        }
+        if (!line.text.isEmpty() && !line.text.startsWith('#')) {
+            out.Add(Decode(line.text), line.number, title, group);
+            title.clear();
+            group.clear();
+        }
     }
 }
 
@@ -250,6 +320,11 @@ bool IsNameByte(char c)
 
 // ASX files in the wild are rarely well-formed XML (upper-case tags, unquoted attributes, bare
 // ampersands), so they are scanned tag by tag: the href of every <ref> and <entryref>.
+int LineOf(QByteArrayView body, qsizetype at)
+{
+    return 1 + int(std::count(body.begin(), body.begin() + std::min(at, body.size()), '\n'));
+}
+
 void ReadAsx(QByteArrayView body, EntryCollector& out)
 {
     qsizetype at = 0;
@@ -306,18 +381,22 @@ void ReadAsx(QByteArrayView body, EntryCollector& out)
                     --valueEnd;
             }
             if (attribute.compare("href", Qt::CaseInsensitive) == 0) {
-                out.Add(DecodeEntities(Decode(tag.sliced(valueStart, valueEnd - valueStart))));
+                out.Add(DecodeEntities(Decode(tag.sliced(valueStart, valueEnd - valueStart))),
+                        LineOf(body, at));
                 break;
             }
         }
     }
 }
 
-// XSPF is XML proper: the <location> of every <track>.
-void ReadXspf(QByteArrayView body, EntryCollector& out)
+// XSPF is XML proper: the <location> and <title> of every <track>.
+void ReadXspf(QByteArrayView body, int firstLine, EntryCollector& out)
 {
     QXmlStreamReader xml(QByteArray(body.data(), body.size()));
     int trackDepth = 0;
+    QString location;
+    QString title;
+    int line = 0;
     while (!xml.atEnd() && !out.Full()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         // Real XSPF files declare no entities; one that does is not read on.
@@ -325,13 +404,22 @@ void ReadXspf(QByteArrayView body, EntryCollector& out)
             break;
         if (token == QXmlStreamReader::StartElement) {
             if (xml.name() == QLatin1String("track")) {
-                ++trackDepth;
+                if (++trackDepth == 1) {
+                    location.clear();
+                    title.clear();
+                }
             } else if (trackDepth > 0 && xml.name() == QLatin1String("location")) {
-                out.Add(xml.readElementText(QXmlStreamReader::SkipChildElements));
+                line = firstLine - 1 + int(xml.lineNumber());
+                const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                if (location.isEmpty())
+                    location = text;
+            } else if (trackDepth > 0 && xml.name() == QLatin1String("title")) {
+                title = xml.readElementText(QXmlStreamReader::SkipChildElements);
             }
         } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("track") &&
                    trackDepth > 0) {
-            --trackDepth;
+            if (--trackDepth == 0 && !location.isEmpty())
+                out.Add(location, line, title);
         }
     }
 }
@@ -391,29 +479,41 @@ PlaylistKind DetectPlaylist(const QByteArray& contentType, const QByteArray& con
     return SniffPlaylist(body);
 }
 
-QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
-                            const QString& playlistAddress)
+PlaylistItems ReadPlaylistItems(PlaylistKind kind, const QByteArray& content,
+                                const QString& playlistAddress, int maxEntries)
 {
-    EntryCollector out(playlistAddress);
+    EntryCollector out(playlistAddress, maxEntries);
     const QByteArrayView body = Body(content);
+    // Body() drops a byte-order mark and leading white space; lines keep their numbers.
+    const int firstLine = 1 + int(std::count(content.constData(), body.data(), '\n'));
     switch (kind) {
     case PlaylistKind::Pls:
-        ReadPls(body, out);
+        ReadPls(body, firstLine, out, maxEntries);
         break;
     case PlaylistKind::M3u:
-        ReadM3u(body, out);
+        ReadM3u(body, firstLine, out);
         break;
     case PlaylistKind::Asx:
         ReadAsx(body, out);
         break;
     case PlaylistKind::Xspf:
-        ReadXspf(body, out);
+        ReadXspf(body, firstLine, out);
         break;
     case PlaylistKind::Hls:
     case PlaylistKind::NotAPlaylist:
         break;
     }
     return out.Take();
+}
+
+QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
+                            const QString& playlistAddress)
+{
+    QStringList entries;
+    for (const PlaylistItem& item :
+         ReadPlaylistItems(kind, content, playlistAddress, kMaxPlaylistEntries).items)
+        entries.append(item.address);
+    return entries;
 }
 
 Playlist ReadPlaylist(const QByteArray& contentType, const QByteArray& content,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // Playlist files that radio stations publish in place of a stream address: what kind an answer
 // is, and the stream addresses it lists. Pure functions of bytes, safe on any input: nothing
@@ -43,6 +44,34 @@ PlaylistKind DetectPlaylist(const QByteArray& contentType, const QByteArray& con
 // The entries of `content` read as `kind`, resolved against `playlistAddress`.
 QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
                             const QString& playlistAddress);
+
+// One entry of a playlist with what the file says of it.
+struct PlaylistItem
+{
+    QString address; // as in Playlist::entries
+    QString title;   // M3U #EXTINF title, PLS TitleN, XSPF <title>; white space simplified
+    QString group;   // M3U #EXTINF group-title
+    int line = 0;    // 1-based line of the address in the file
+};
+
+// An entry left out because the player would not take its address.
+struct RefusedPlaylistEntry
+{
+    QString text;
+    int line = 0;
+};
+
+struct PlaylistItems
+{
+    std::vector<PlaylistItem> items;
+    std::vector<RefusedPlaylistEntry> refused;
+};
+
+// The entries of `content` read as `kind` with their titles, at most `maxEntries` of them (a
+// repeated address once, the first), and the ones refused: the reader behind PlaylistEntries,
+// for callers that read large user files (an import of a station list).
+PlaylistItems ReadPlaylistItems(PlaylistKind kind, const QByteArray& content,
+                                const QString& playlistAddress, int maxEntries);
 
 // DetectPlaylist and PlaylistEntries in one.
 Playlist ReadPlaylist(const QByteArray& contentType, const QByteArray& content,

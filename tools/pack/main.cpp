@@ -4,14 +4,19 @@
 //   wavelark-pack list ARCHIVE             index, name, size, offset per entry
 //   wavelark-pack cat ARCHIVE NAME         the entry's text as the program reads it
 //   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd", as UTF-8
+//   wavelark-pack import --archive ARCHIVE --content DIR FILE...
+//                                          a UTF-8 catalogue and a static content tree from
+//                                          station lists (a directory's JSON, M3U, PLS, XSPF)
 //
 // Exit codes: 0 done, 1 failed, 2 usage error.
 #include "app/AtomicFile.h"
 #include "app/InterfaceArchive.h"
 #include "directory/ChannelListText.h"
+#include "tools/import/StationImport.h"
 #include "tools/pack/ArchivePacker.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -39,7 +44,8 @@ int Usage()
     WriteError("usage: wavelark-pack create ARCHIVE FILE...\n"
                "       wavelark-pack list ARCHIVE\n"
                "       wavelark-pack cat ARCHIVE NAME\n"
-               "       wavelark-pack channels ARCHIVE");
+               "       wavelark-pack channels ARCHIVE\n"
+               "       wavelark-pack import --archive ARCHIVE --content DIR FILE...");
     return kExitUsage;
 }
 
@@ -120,6 +126,57 @@ int Channels(const InterfaceArchive& archive)
     return 0;
 }
 
+int Import(const QString& archivePath, const QString& contentDir,
+           const std::vector<QString>& inputs)
+{
+    StationImport import;
+    for (const QString& input : inputs) {
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly)) {
+            WriteError("cannot read " + QFile::encodeName(input) + ": " +
+                       file.errorString().toLocal8Bit());
+            return kExitFailed;
+        }
+        if (file.size() > StationImport::kMaxInputBytes) {
+            WriteError(QFile::encodeName(input) + " is larger than " +
+                       QByteArray::number(StationImport::kMaxInputBytes) + " bytes");
+            return kExitFailed;
+        }
+        import.Read(file.read(StationImport::kMaxInputBytes), input);
+    }
+    for (const QString& problem : import.Problems())
+        WriteError("left out: " + problem.toUtf8());
+    if (import.Stations().empty()) {
+        WriteError("no usable station in the lists");
+        return kExitFailed;
+    }
+    const std::optional<QByteArray> archive =
+        PackInterfaceArchive({{QByteArrayLiteral("channels.rd"), import.CatalogueText()}});
+    if (!archive) {
+        WriteError("the catalogue does not fit an archive");
+        return kExitFailed;
+    }
+    const QDir root(contentDir);
+    for (const auto& [path, bytes] : import.ContentFiles(WAVELARK_VERSION_TEXT)) {
+        const QString target = root.filePath(path);
+        if (!QDir().mkpath(QFileInfo(target).path()) || !WriteFileAtomically(target, bytes)) {
+            WriteError("cannot write " + QFile::encodeName(target));
+            return kExitFailed;
+        }
+    }
+    // The archive last: a program pointed at it finds every file it names.
+    if (!QDir().mkpath(QFileInfo(archivePath).path()) ||
+        !WriteFileAtomically(archivePath, *archive)) {
+        WriteError("cannot write " + QFile::encodeName(archivePath));
+        return kExitFailed;
+    }
+    WriteError("imported " + QByteArray::number(qulonglong(import.Stations().size())) +
+               " stations; left out: " + QByteArray::number(qulonglong(import.Problems().size())) +
+               " unusable, " + QByteArray::number(import.Duplicates()) + " repeated addresses, " +
+               QByteArray::number(import.FailedChecks()) + " found down by the directory");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,7 +188,22 @@ int main(int argc, char** argv)
     const QString archivePath = QFile::decodeName(args[1]);
 
     int status = kExitUsage;
-    if (command == "create" && args.size() >= 3) {
+    if (command == "import") {
+        QString archive;
+        QString content;
+        std::vector<QString> inputs;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if ((args[i] == "--archive" || args[i] == "--content") && i + 1 < args.size()) {
+                (args[i] == "--archive" ? archive : content) = QFile::decodeName(args[i + 1]);
+                ++i;
+            } else {
+                inputs.push_back(QFile::decodeName(args[i]));
+            }
+        }
+        if (archive.isEmpty() || content.isEmpty() || inputs.empty())
+            return Usage();
+        status = Import(archive, content, inputs);
+    } else if (command == "create" && args.size() >= 3) {
         std::vector<QString> inputs;
         for (size_t i = 2; i < args.size(); ++i)
             inputs.push_back(QFile::decodeName(args[i]));
