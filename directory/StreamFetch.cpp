@@ -9,13 +9,15 @@ namespace {
 constexpr char kWebPagePrefix[] = "<!DOCTYP";
 
 // The text of a fetch, or the empty text for an internet error.
-QByteArray FetchText(const QByteArray& address, const ContentServer& server,
-                     const std::atomic<bool>* cancel = nullptr)
+FetchResult Fetch(const QByteArray& address, const ContentServer& server,
+                  const std::atomic<bool>* cancel)
 {
     FetchLimits limits;
     limits.cancel = cancel;
     FetchResult result = HttpFetch(address, server.UserAgent(), kEntryFetchSettings, limits);
-    return result.ok ? result.text : QByteArray();
+    if (!result.ok)
+        result.text.clear();
+    return result;
 }
 
 } // namespace
@@ -50,12 +52,17 @@ QByteArray TakeAvailabilityAddress(Catalogue& catalogue)
 QByteArray FetchAvailability(const QByteArray& address, const ContentServer& server,
                              const std::atomic<bool>* cancel)
 {
-    return FetchText(address, server, cancel);
+    return Fetch(address, server, cancel).text;
 }
 
 QByteArray FetchEntryText(const QByteArray& packageFolderAddress, const ContentServer& server,
                           int n, const std::atomic<bool>* cancel)
 {
     const QByteArray address = packageFolderAddress + '/' + QByteArray::number(n) + ".rd";
-    return EntryLine(FetchText(address, server, cancel));
+    const FetchResult result = Fetch(address, server, cancel);
+    // Any server's error page is not the file, whatever it starts with (the vendor's own is
+    // also told by its first bytes).
+    if (result.status < 200 || result.status > 299)
+        return QByteArray();
+    return EntryLine(result.text);
 }

@@ -203,6 +203,10 @@ TEST_F(StreamFetchTest, EntryTextIsTheFirstLineAndEmptyForAWebPage)
         {"empty body", 200, "", ""},
         {"empty first line", 200, "\nhttp://radio.example/e.mp3\n", ""},
         {"404 without body", 404, "", ""},
+        // Another server's error page, and an address sent with an error status.
+        {"nginx 404 page", 404, "<html>\r\n<head><title>404 Not Found</title></head>\r\n", ""},
+        {"address with 500", 500, "http://radio.example/f.mp3\r\n", ""},
+        {"address with 203", 203, "http://radio.example/g.mp3\r\n", "http://radio.example/g.mp3\r"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
