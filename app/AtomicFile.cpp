@@ -48,7 +48,7 @@ int CreateBeside(const QFileInfo& target, QByteArray& name)
 
 } // namespace
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes)
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, bool syncToDisk)
 {
     const QFileInfo target(path);
     const QByteArray finalName = QFile::encodeName(target.absoluteFilePath());
@@ -64,7 +64,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes)
     if (::lstat(finalName.constData(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd, existing.st_mode & 07777);
 
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes) && (!syncToDisk || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
     if (ok && ::rename(tempName.constData(), finalName.constData()) == 0)
         return true;

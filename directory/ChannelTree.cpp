@@ -130,6 +130,24 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     return item;
 }
 
+void CMediaView::AddChannels(QTreeWidgetItem* root, const std::vector<QByteArray>& names)
+{
+    if (!root || names.empty())
+        return;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(names.size()));
+    for (const QByteArray& name : names) {
+        auto* item = new QTreeWidgetItem();
+        item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
+        item->setData(0, kNameBytesRole, name);
+        item->setIcon(0, m_channelIcon);
+        items.append(item);
+    }
+    root->addChildren(items);
+    root->setExpanded(true);
+    scrollToItem(items.back());
+}
+
 void CMediaView::MarkSelected(QTreeWidgetItem* item, bool alongside)
 {
     if (!item)

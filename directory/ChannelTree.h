@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QTreeWidget>
+#include <vector>
 #include <array>
 
 class QTreeWidgetItem;
@@ -43,6 +44,10 @@ public:
     // A channel item under `root`, at the end, with the channel picture; the root is expanded
     // and the item scrolled into view. An item that may not start (a favourite the catalogue no
     // longer offers) is shown greyed and can be neither selected nor started.
+    // Adds many channels under `root` at once, all startable, as AddChannel does one by one
+    // (the view ends scrolled to the last), without the per-item layout work that makes a
+    // country of thousands of channels slow to show.
+    void AddChannels(QTreeWidgetItem* root, const std::vector<QByteArray>& names);
     QTreeWidgetItem* AddChannel(QTreeWidgetItem* root, const QByteArray& name,
                                 bool startable = true);
     // Shows `item` as the selected one without starting it, as when the window shows the

@@ -10,10 +10,11 @@ constexpr char kWebPagePrefix[] = "<!DOCTYP";
 
 // The text of a fetch, or the empty text for an internet error.
 FetchResult Fetch(const QByteArray& address, const ContentServer& server,
-                  const std::atomic<bool>* cancel)
+                  const std::atomic<bool>* cancel, int keptBytes = kFetchKeptBytes)
 {
     FetchLimits limits;
     limits.cancel = cancel;
+    limits.keptBytes = keptBytes;
     FetchResult result = HttpFetch(address, server.UserAgent(), kEntryFetchSettings, limits);
     if (!result.ok)
         result.text.clear();
@@ -52,7 +53,7 @@ QByteArray TakeAvailabilityAddress(Catalogue& catalogue)
 QByteArray FetchAvailability(const QByteArray& address, const ContentServer& server,
                              const std::atomic<bool>* cancel)
 {
-    return Fetch(address, server, cancel).text;
+    return Fetch(address, server, cancel, kAvailabilityKeptBytes).text;
 }
 
 QByteArray FetchEntryText(const QByteArray& packageFolderAddress, const ContentServer& server,

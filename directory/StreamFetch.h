@@ -27,6 +27,10 @@ void ResolvePackage(Catalogue& catalogue, const ContentServer& server);
 // address is empty (nothing is to be fetched then).
 QByteArray TakeAvailabilityAddress(Catalogue& catalogue);
 
+// One character per channel: enough for the largest catalogues (a public directory holds about
+// 50,000 stations), where a stream file's 1 KiB would offer only the first 1,024 channels.
+inline constexpr int kAvailabilityKeptBytes = 1024 * 1024;
+
 // The availability text at `address`, every byte of it (a web page included: only a "1" offers a
 // channel); the empty text for an internet error, so that no channel is offered. Safe to call
 // off the window thread: setting `cancel` ends it early with the empty text.

@@ -329,8 +329,11 @@ int CStation::FillChannelTree(int countryIndex)
     const QByteArray country = m_countryList->itemData(countryIndex).toByteArray();
     const ChannelList& list = m_context.catalogue.RadioChannelList;
     const std::vector<int> channels = ChannelsOfCountry(list, country);
+    std::vector<QByteArray> names;
+    names.reserve(channels.size());
     for (const int index : channels)
-        m_tree->AddChannel(root, list.records[static_cast<size_t>(index)].name);
+        names.push_back(list.records[static_cast<size_t>(index)].name);
+    m_tree->AddChannels(root, names);
     return static_cast<int>(channels.size());
 }
 

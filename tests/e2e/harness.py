@@ -88,7 +88,9 @@ def read_channels():
         number = int(fields[0]) + 1
         if number in streams:
             row = streams[number]
-            channels[number] = Channel(number, fields[3].decode("cp1252"), fields[3], row["mount"],
+            # The tool prints UTF-8; the demo catalogue and the program's files are Windows-1252.
+            name = fields[3].decode("utf-8")
+            channels[number] = Channel(number, name, name.encode("cp1252"), row["mount"],
                                        row["freq"], row["offered"])
     return channels
 

@@ -73,7 +73,7 @@ def read_categories():
     for line in out.splitlines():
         fields = line.split(b"\t")
         if len(fields) >= 4 and fields[0].isdigit():
-            categories[int(fields[0]) + 1] = fields[2].decode("cp1252")
+            categories[int(fields[0]) + 1] = fields[2].decode("utf-8")
     return categories
 
 

@@ -222,8 +222,9 @@ TEST_F(PackTest, ChannelsPrintsEveryRecordOfTheCatalogueText)
          "ab#c\r\n"
          "x7\r\n"
          "Radio \xC9t\xE9\r\n",
-         "0\t12\tGermany\tCaf\xE9 Jazz\tJazz Radio\t1\n"
-         "1\t0\t#France\tRadio \xC9t\xE9\ta\t1\n"},
+         // Printed as UTF-8.
+         "0\t12\tGermany\tCaf\xC3\xA9 Jazz\tJazz Radio\t1\n"
+         "1\t0\t#France\tRadio \xC3\x89t\xC3\xA9\ta\t1\n"},
         {"LF line ends and text after the last record",
          "1\nNorway\nInfo\n-3\nFjord FM\nleft over\n", "0\t-3\tNorway\tFjord FM\tInfo\t1\n"},
         {"count 0", "0\r\nA\r\nB\r\n1\r\nC\r\n", ""},

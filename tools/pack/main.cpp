@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QString>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -157,12 +159,29 @@ int Import(const QString& archivePath, const QString& contentDir,
         return kExitFailed;
     }
     const QDir root(contentDir);
+    QString madeFolder;
     for (const auto& [path, bytes] : import.ContentFiles(WAVELARK_VERSION_TEXT)) {
         const QString target = root.filePath(path);
-        if (!QDir().mkpath(QFileInfo(target).path()) || !WriteFileAtomically(target, bytes)) {
+        const QString folder = QFileInfo(target).path();
+        if (folder != madeFolder && !QDir().mkpath(folder)) {
+            WriteError("cannot make " + QFile::encodeName(folder));
+            return kExitFailed;
+        }
+        madeFolder = folder;
+        // Each file whole or not at all; the tree reaches the disk in one sync below.
+        if (!WriteFileAtomically(target, bytes, false)) {
             WriteError("cannot write " + QFile::encodeName(target));
             return kExitFailed;
         }
+    }
+    const int tree = ::open(QFile::encodeName(root.absolutePath()).constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = tree >= 0 && ::syncfs(tree) == 0;
+    if (tree >= 0)
+        ::close(tree);
+    if (!synced) {
+        WriteError("cannot sync " + QFile::encodeName(root.absolutePath()));
+        return kExitFailed;
     }
     // The archive last: a program pointed at it finds every file it names.
     if (!QDir().mkpath(QFileInfo(archivePath).path()) ||
