@@ -100,8 +100,12 @@ void CStation::CreateControls()
     m_title = AddStatic(kIdTitle, "Wavelark Plus", {7, 3, 216, 8});
     AddStatic(kIdCountryLabel, "Select country", {14, 25, 60, 11});
     m_countryList = AddDropDown(client, kIdCountryList, {95, 23, 113, 91}, scale);
-    connect(m_countryList, &QComboBox::activated, this,
-            [this](int index) { FillChannelTree(index); });
+    connect(m_countryList, &QComboBox::activated, this, [this](int index) {
+        const int shown = FillChannelTree(index);
+        // The wall-clock time lets a benchmark relate the switch to the key press behind it.
+        qCInfo(lcStation).nospace() << "country shown: " << shown
+                                    << " channels, epoch_ms=" << QDateTime::currentMSecsSinceEpoch();
+    });
     AddStatic(kIdChannelLabel, "Select Channel", {14, 39, 60, 11});
 
     m_randomEveryStart = new CRadioButton(QStringLiteral("Random Selection every start"), client);
