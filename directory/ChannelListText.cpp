@@ -3,6 +3,7 @@
 #include "app/InterfaceArchive.h"
 
 #include <QLoggingCategory>
+#include <QSet>
 #include <algorithm>
 #include <cstddef>
 #include <limits>
@@ -117,11 +118,13 @@ ChannelList ParseChannelListText(const QByteArray& text)
         list.records[static_cast<std::size_t>(i)].position = i;
 
     bool lastLineEmpty = countLine.isEmpty();
+    // A few categories repeat over thousands of records: each text is held once and shared.
+    QSet<QByteArray> categories;
     for (qint32 i = 0; i < list.count; ++i) {
         if (lastLineEmpty || lines.AtEnd())
             break;
         ChannelRecord& record = list.records[static_cast<std::size_t>(i)];
-        record.category = CleanRecordLine(lines.Take());
+        record.category = *categories.insert(CleanRecordLine(lines.Take()));
         record.infoText = CleanRecordLine(lines.Take());
         record.number = ReadLeadingInteger(CleanRecordLine(lines.Take()));
         record.name = CleanRecordLine(lines.Take());
