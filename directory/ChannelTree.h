@@ -6,8 +6,8 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QTreeWidget>
-#include <vector>
 #include <array>
+#include <vector>
 
 class QTreeWidgetItem;
 

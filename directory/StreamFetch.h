@@ -39,7 +39,7 @@ QByteArray FetchAvailability(const QByteArray& address, const ContentServer& ser
 
 // Fetches stream file number n (packageFolderAddress + "/" + n + ".rd") and returns its first
 // line (a CR before the LF stays), or the empty text for an internet error, an answer other than
-// 2xx, an empty first line or a web page served in its place. Safe to call off the window thread: setting `cancel` ends
-// it early with the empty text.
+// 2xx, an empty first line or a web page served in its place. Safe to call off the window thread:
+// setting `cancel` ends it early with the empty text.
 QByteArray FetchEntryText(const QByteArray& packageFolderAddress, const ContentServer& server,
                           int n, const std::atomic<bool>* cancel = nullptr);

@@ -163,7 +163,8 @@ QList<Line> Lines(QByteArrayView body, int firstLine)
         while (end < body.size() && body[end] != '\n' && body[end] != '\r')
             ++end;
         lines.append({body.sliced(start, end - start).trimmed(), number});
-        if (end < body.size() && body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n')
+        if (end < body.size() && body[end] == '\r' && end + 1 < body.size() &&
+            body[end + 1] == '\n')
             ++end;
         ++number;
         start = end + 1;

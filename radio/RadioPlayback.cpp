@@ -124,28 +124,25 @@ void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
     m_cancelFetch = cancel;
     ++m_waiting;
     // Copies: the fetch runs on a worker while the window thread goes on.
-    QtConcurrent::run(&m_fetchers,
-                      [folder = m_catalogue.PackageFolderAddress, server = m_server,
-                       n = EntryNumberOf(recordIndex), cancel] {
-                          return cancel->load() ? QByteArray()
-                                                : FetchEntryText(folder, server, n, cancel.get());
-                      })
-        .then(this, [this, request, play = std::move(play)](const QByteArray& address) {
-            const QPointer<RadioPlayback> self(this);
-            const auto settled = qScopeGuard([self] {
-                if (self)
-                    --self->m_waiting;
-            });
-            if (IsSuperseded(request))
-                return;
-            if (address.isEmpty()) {
-                m_showMessage(QByteArray(kChannelInfoUnavailableMessage));
-                // The message waited for the user, and the user may have chosen again.
-                if (!self || IsSuperseded(request))
-                    return;
-            }
-            play(address);
+    QtConcurrent::run(&m_fetchers, [folder = m_catalogue.PackageFolderAddress, server = m_server,
+                                    n = EntryNumberOf(recordIndex), cancel] {
+        return cancel->load() ? QByteArray() : FetchEntryText(folder, server, n, cancel.get());
+    }).then(this, [this, request, play = std::move(play)](const QByteArray& address) {
+        const QPointer<RadioPlayback> self(this);
+        const auto settled = qScopeGuard([self] {
+            if (self)
+                --self->m_waiting;
         });
+        if (IsSuperseded(request))
+            return;
+        if (address.isEmpty()) {
+            m_showMessage(QByteArray(kChannelInfoUnavailableMessage));
+            // The message waited for the user, and the user may have chosen again.
+            if (!self || IsSuperseded(request))
+                return;
+        }
+        play(address);
+    });
 }
 
 void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
@@ -229,8 +226,7 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
 bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
 {
     const QString text = DecodeAnsi(address);
-    qCInfo(lcPlayback).noquote() << "playing" << SelectedChannelText()
-                                 << "from" << text.trimmed();
+    qCInfo(lcPlayback).noquote() << "playing" << SelectedChannelText() << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
         m_keeper->Start(text, AddressFetchFor(recordIndex))) {
         SetPlaying(1);

@@ -103,8 +103,9 @@ void CStation::CreateControls()
     connect(m_countryList, &QComboBox::activated, this, [this](int index) {
         const int shown = FillChannelTree(index);
         // The wall-clock time lets a benchmark relate the switch to the key press behind it.
-        qCInfo(lcStation).nospace() << "country shown: " << shown
-                                    << " channels, epoch_ms=" << QDateTime::currentMSecsSinceEpoch();
+        qCInfo(lcStation).nospace()
+            << "country shown: " << shown
+            << " channels, epoch_ms=" << QDateTime::currentMSecsSinceEpoch();
     });
     AddStatic(kIdChannelLabel, "Select Channel", {14, 39, 60, 11});
 
@@ -268,8 +269,8 @@ int CStation::FillCountryList()
     std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
     std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
     for (const QByteArray& country : countries)
-        m_countryList->addItem(
-            DecodeText(m_context.catalogue.RadioChannelList.encoding, country), country);
+        m_countryList->addItem(DecodeText(m_context.catalogue.RadioChannelList.encoding, country),
+                               country);
     if (!FavouriteNames(m_context.catalogue.FavouritesText).empty()) {
         m_countryList->addItem(DecodeAnsi(kMyChannelsText));
         m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);

@@ -113,9 +113,8 @@ void CWavelark::StartDesktopIntegration()
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
     // double click; Quit takes the Exit path.
-    m_mpris = new Mpris(
-        *m_playback,
-        {[this] { RunTrayCommand(kCommandOpen); }, [this] { Exit(); }}, this);
+    m_mpris = new Mpris(*m_playback, {[this] { RunTrayCommand(kCommandOpen); }, [this] { Exit(); }},
+                        this);
     m_mpris->Publish(QDBusConnection::sessionBus());
 }
 
@@ -253,8 +252,7 @@ void CWavelark::OpenRadioWindowModal()
     // forgets it even if something else destroys it first.
     CStation station(context);
     m_openRadioWindow = &station;
-    connect(
-        &station, &CStation::ExitRequested, this, &CWavelark::Exit, Qt::QueuedConnection);
+    connect(&station, &CStation::ExitRequested, this, &CWavelark::Exit, Qt::QueuedConnection);
     station.OnInitDialog();
     m_randomPickedAtStart = 1;
     station.exec();

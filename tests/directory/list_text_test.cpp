@@ -359,15 +359,23 @@ TEST(ChannelListText, AByteOrderMarkMakesTheCatalogueUtf8AndOtherBytesReadAsBefo
         QByteArray name;
         QString shown;
     } cases[] = {
-        {"unmarked, bytes above 127 kept as they are", "1\nDeutschland\nK\xF6ln\n7\nRadio K\xF6ln\n",
-         TextEncoding::Windows1252, "Radio K\xF6ln", QStringLiteral("Radio K\u00F6ln")},
+        {"unmarked, bytes above 127 kept as they are",
+         "1\nDeutschland\nK\xF6ln\n7\nRadio K\xF6ln\n", TextEncoding::Windows1252, "Radio K\xF6ln",
+         QStringLiteral("Radio K\u00F6ln")},
         {"unmarked UTF-8 bytes are Windows-1252 too", "1\nX\nY\n7\n\xD0\x9C\n",
          TextEncoding::Windows1252, "\xD0\x9C", QStringLiteral("\u00D0\u0153")},
-        {"marked", "\xEF\xBB\xBF" "1\r\nRussia\r\nTip\r\n7\r\n\xD0\x9C\xD0\xB0\xD1\x8F\xD0\xBA\r\n",
+        {"marked",
+         "\xEF\xBB\xBF"
+         "1\r\nRussia\r\nTip\r\n7\r\n\xD0\x9C\xD0\xB0\xD1\x8F\xD0\xBA\r\n",
          TextEncoding::Utf8, "\xD0\x9C\xD0\xB0\xD1\x8F\xD0\xBA",
          QStringLiteral("\u041C\u0430\u044F\u043A")},
         // Only at the very start: anywhere else the three bytes are part of a text.
-        {"mark after a blank", " \xEF\xBB\xBF" "1\nX\nY\n7\nZ\n", TextEncoding::Windows1252, "", {}},
+        {"mark after a blank",
+         " \xEF\xBB\xBF"
+         "1\nX\nY\n7\nZ\n",
+         TextEncoding::Windows1252,
+         "",
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

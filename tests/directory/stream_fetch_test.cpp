@@ -214,8 +214,7 @@ TEST_F(StreamFetchTest, EntryTextIsTheFirstLineAndEmptyForAWebPage)
         const int n = static_cast<int>(i) + 1;
         m_server.Set(StreamFilePath(n), c.status, c.body);
         m_catalogue.PackageFolderAddress = m_server.Root() + "Wavelark/freechannels/package0";
-        EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, n),
-                  c.expected);
+        EXPECT_EQ(FetchEntryText(m_catalogue.PackageFolderAddress, m_contentServer, n), c.expected);
     }
 }
 

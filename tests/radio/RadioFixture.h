@@ -4,6 +4,7 @@
 #include "directory/ChannelCatalogue.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/Station.h"
 #include "radio/Wavelark.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -91,6 +93,31 @@ private:
     std::string m_versionFile = "3.0\r\n";
     std::atomic<bool> m_streamFilesDown = false;
 };
+
+// Opens the radio window as the tray's "Open" does, lets `act` work in it once its modal loop
+// runs, and returns when the window has closed (a guard closes it after `guardMs`).
+inline void OpenRadioWindowFromTheTray(CWavelark& window, const std::function<void(CStation&)>& act,
+                                       int guardMs = 5000)
+{
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&poll, act] {
+        if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            act(*station);
+        }
+    });
+    poll.start();
+    // Its own timer, gone with this call, so it can never close a later test's window.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
+            station->reject();
+    });
+    guard.start(guardMs);
+    window.RunTrayCommand(CWavelark::kCommandOpen);
+}
 
 // The hidden main window against a real content server and a real player on fakesink, in a
 // temporary working folder.

@@ -193,8 +193,8 @@ TEST_F(ImportedCatalogueTest, NginxServesTheImportedTreeAndItsChannelPlays)
 TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFileAndTheNextStart)
 {
     Start();
-    const StationContext context{
-        m_catalogue, m_skin, *m_server, m_window->Playback(), QSize(1280, 1024), 3.0f, "3.0"};
+    const StationContext context{m_catalogue,       m_skin, *m_server, m_window->Playback(),
+                                 QSize(1280, 1024), 3.0f,   "3.0"};
     auto station = std::make_unique<CStation>(context);
     station->OnInitDialog();
     station->show();
@@ -209,7 +209,8 @@ TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFileAndThe
     const auto found =
         tree->findItems(QString::fromUtf8(kMayak), Qt::MatchExactly | Qt::MatchRecursive);
     ASSERT_EQ(found.size(), 1);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(found[0]).center());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(found[0]).center());
     ASSERT_TRUE(WaitUntil([this] { return !m_window->Playback().IsBusy(); }, 20000));
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
     EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), "package0\n" + kMayak);

@@ -724,8 +724,8 @@ TEST_F(MprisTest, TwentyFiveNextCallsWithoutStreamFilesOpenOneMessageAndAreAllAn
     sender.start(100);
     watch.start(20);
 
-    ASSERT_TRUE(WaitUntil(
-        [&] { return allAnswered() && status && !window.Playback().IsBusy(); }, 30000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return allAnswered() && status && !window.Playback().IsBusy(); }, 30000));
     EXPECT_EQ(mostOpen, 1);
     for (const QDBusPendingCall& next : nexts)
         EXPECT_EQ(next.reply().type(), QDBusMessage::ReplyMessage);
@@ -733,8 +733,7 @@ TEST_F(MprisTest, TwentyFiveNextCallsWithoutStreamFilesOpenOneMessageAndAreAllAn
     EXPECT_EQ(status->reply().type(), QDBusMessage::ReplyMessage);
     // The last choice failed: nothing plays, and the program goes on answering.
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
-    EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(),
-              QStringLiteral("Stopped"));
+    EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
 }
 
 TEST_F(MprisTest, NextWithTheRadioWindowOpenMovesItsCountryListAndTreeSelection)
@@ -742,37 +741,26 @@ TEST_F(MprisTest, NextWithTheRadioWindowOpenMovesItsCountryListAndTreeSelection)
     CWavelark& window = Start("Beta");
     // This reading of the clock picks Delta, in France.
     window.SetClock([] { return ClockReading{0, 2}; });
-    QStringList shownBefore;
+    QString shownBefore;
     bool followed = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget());
-        if (!station)
-            return;
-        auto* countries = qobject_cast<QComboBox*>(FindControl(station, kIdCountryList));
-        const auto selected = station->ChannelTree()->selectedItems();
-        const QString shown =
-            countries->currentText() + QLatin1Char('/') + (selected.isEmpty() ? QString() : selected[0]->text(0));
-        if (shownBefore.isEmpty()) {
-            shownBefore << shown;
+    OpenRadioWindowFromTheTray(
+        window,
+        [&](CStation& station) {
+            const auto shown = [&station] {
+                auto* countries = qobject_cast<QComboBox*>(FindControl(&station, kIdCountryList));
+                const auto selected = station.ChannelTree()->selectedItems();
+                return countries->currentText() + QLatin1Char('/') +
+                       (selected.isEmpty() ? QString() : selected[0]->text(0));
+            };
+            shownBefore = shown();
             Client().asyncCall(
                 QDBusMessage::createMethodCall(kService, kPath, kPlayer, QStringLiteral("Next")));
-        } else if (shown == QStringLiteral("France/Delta")) {
-            followed = true;
-            station->OnHide();
-        }
-    });
-    poll.start(20);
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] {
-        if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
-            station->reject();
-    });
-    guard.start(10000);
-    window.RunTrayCommand(CWavelark::kCommandOpen);
+            followed = WaitUntil([&] { return shown() == QStringLiteral("France/Delta"); }, 5000);
+            station.OnHide();
+        },
+        10000);
 
-    EXPECT_EQ(shownBefore, QStringList{QStringLiteral("Germany/Beta")});
+    EXPECT_EQ(shownBefore, QStringLiteral("Germany/Beta"));
     EXPECT_TRUE(followed);
     EXPECT_EQ(window.Playback().SelectedChannelName(), "Delta");
 }

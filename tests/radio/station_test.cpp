@@ -99,28 +99,9 @@ protected:
     }
     QByteArray File(const char* name) { return m_folder.Read(QString::fromLatin1(name)); }
 
-    // Opens the window as the tray's "Open" does, lets `act` work in it once its modal loop
-    // runs, and returns when the window has closed (a guard closes it after 5 s).
     void OpenFromTheTray(const std::function<void(CStation&)>& act)
     {
-        QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, [&poll, act] {
-            if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget())) {
-                poll.stop();
-                act(*station);
-            }
-        });
-        poll.start();
-        // Its own timer, gone with this call, so it can never close a later test's window.
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (auto* station = qobject_cast<CStation*>(QApplication::activeModalWidget()))
-                station->reject();
-        });
-        guard.start(5000);
-        m_window->RunTrayCommand(CWavelark::kCommandOpen);
+        OpenRadioWindowFromTheTray(*m_window, act);
     }
 
     std::unique_ptr<CStation> m_station;

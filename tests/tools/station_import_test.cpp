@@ -64,7 +64,9 @@ TEST(StationImport, EachInputFormWithItsWildVariants)
          " 42\r\n"
          "]\r\n",
          {{"\xD0\xA0\xD0\xB0\xD0\xB4\xD0\xB8\xD0\xBE", "Russia", "http://r.example/ru.mp3"},
-          {"Tab Name \xEF\xBC\x83" "1", "Other", "http://r.example/tab"},
+          {"Tab Name \xEF\xBC\x83"
+           "1",
+           "Other", "http://r.example/tab"},
           {"\xE6\x97\xA5\xE6\x9C\xAC", "Japan", "https://r.example/jp"}},
          {"directory.json:4", "directory.json:7", "directory.json:9"}},
         {"broken.json", "[{\"name\": \"x\",\n \"url\": }]", {}, {"broken.json:2"}},

@@ -133,7 +133,8 @@ void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError) {
-        Problem(source, LineAt(json, error.offset), QStringLiteral("not JSON: ") + error.errorString());
+        Problem(source, LineAt(json, error.offset),
+                QStringLiteral("not JSON: ") + error.errorString());
         return;
     }
     // The directory answers an array; a single station object is taken as a list of one.
@@ -166,9 +167,9 @@ void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
         if (bitrate > 0)
             format += (format.isEmpty() ? QString() : QStringLiteral(" ")) +
                       QString::number(bitrate) + QStringLiteral(" kbit/s");
-        for (const QString& part : {format, Text(object, "tags").replace(QLatin1Char(','),
-                                                                          QStringLiteral(", ")),
-                                    Text(object, "homepage")}) {
+        for (const QString& part :
+             {format, Text(object, "tags").replace(QLatin1Char(','), QStringLiteral(", ")),
+              Text(object, "homepage")}) {
             if (!part.trimmed().isEmpty())
                 info.append(part.trimmed());
         }
@@ -231,8 +232,8 @@ void StationImport::Add(Station station, const QString& source, int line)
 
 void StationImport::Problem(const QString& source, int line, const QString& what)
 {
-    m_problems.push_back(source + QLatin1Char(':') + QString::number(line) +
-                         QStringLiteral(": ") + what);
+    m_problems.push_back(source + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") +
+                         what);
 }
 
 QByteArray StationImport::CatalogueText() const

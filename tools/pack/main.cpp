@@ -3,8 +3,8 @@
 //   wavelark-pack create ARCHIVE FILE...   entries named by the files' base names, in order
 //   wavelark-pack list ARCHIVE             index, name, size, offset per entry
 //   wavelark-pack cat ARCHIVE NAME         the entry's text as the program reads it
-//   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd", as UTF-8
-//   wavelark-pack import --archive ARCHIVE --content DIR FILE...
+//   wavelark-pack channels ARCHIVE         the radio channel list built from "channels.rd", as
+//   UTF-8 wavelark-pack import --archive ARCHIVE --content DIR FILE...
 //                                          a UTF-8 catalogue and a static content tree from
 //                                          station lists (a directory's JSON, M3U, PLS, XSPF)
 //
@@ -22,6 +22,7 @@
 #include <QString>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 #include <vector>
 
@@ -64,17 +65,36 @@ std::optional<InterfaceArchive> LoadArchive(const QString& path)
     return LoadInterfaceArchive(path);
 }
 
+// The whole file, or nothing (with a message) when it cannot be read or holds more than
+// `maxBytes`.
+std::optional<QByteArray> ReadInput(const QString& path,
+                                    qint64 maxBytes = std::numeric_limits<qint64>::max())
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        WriteError("cannot read " + QFile::encodeName(path) + ": " +
+                   file.errorString().toLocal8Bit());
+        return std::nullopt;
+    }
+    // Read past the bound rather than trusting the size: a pipe reports none.
+    const bool bounded = maxBytes < std::numeric_limits<qint64>::max();
+    QByteArray bytes = bounded ? file.read(maxBytes + 1) : file.readAll();
+    if (bytes.size() > maxBytes) {
+        WriteError(QFile::encodeName(path) + " is larger than " + QByteArray::number(maxBytes) +
+                   " bytes");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 int Create(const QString& archivePath, const std::vector<QString>& inputs)
 {
     std::vector<PackedFile> files;
     for (const QString& input : inputs) {
-        QFile file(input);
-        if (!file.open(QIODevice::ReadOnly)) {
-            WriteError("cannot read " + QFile::encodeName(input) + ": " +
-                       file.errorString().toLocal8Bit());
+        const std::optional<QByteArray> bytes = ReadInput(input);
+        if (!bytes)
             return kExitFailed;
-        }
-        files.push_back({QFile::encodeName(QFileInfo(input).fileName()), file.readAll()});
+        files.push_back({QFile::encodeName(QFileInfo(input).fileName()), *bytes});
     }
     const std::optional<QByteArray> bytes = PackInterfaceArchive(files);
     if (!bytes) {
@@ -133,18 +153,10 @@ int Import(const QString& archivePath, const QString& contentDir,
 {
     StationImport import;
     for (const QString& input : inputs) {
-        QFile file(input);
-        if (!file.open(QIODevice::ReadOnly)) {
-            WriteError("cannot read " + QFile::encodeName(input) + ": " +
-                       file.errorString().toLocal8Bit());
+        const std::optional<QByteArray> bytes = ReadInput(input, StationImport::kMaxInputBytes);
+        if (!bytes)
             return kExitFailed;
-        }
-        if (file.size() > StationImport::kMaxInputBytes) {
-            WriteError(QFile::encodeName(input) + " is larger than " +
-                       QByteArray::number(StationImport::kMaxInputBytes) + " bytes");
-            return kExitFailed;
-        }
-        import.Read(file.read(StationImport::kMaxInputBytes), input);
+        import.Read(*bytes, input);
     }
     for (const QString& problem : import.Problems())
         WriteError("left out: " + problem.toUtf8());
