@@ -1,10 +1,16 @@
+#include "app/SessionBus.h"
 #include "app/startup/PanoreelApp.h"
+#include "hosted/MediaPlayer.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    // Before any other thread runs: it may set an environment variable.
+    KeepLibrariesOffAMissingSessionBus();
     QApplication application(argc, argv);
+    // GStreamer starts while the tray icon and the catalogue do; the player waits for it.
+    const std::future<bool> gstreamer = MediaPlayer::InitialiseInBackground();
     CPanoreelApp app;
     return app.InitInstance();
 }

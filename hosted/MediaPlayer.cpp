@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
+#include <future>
 #include <gst/audio/streamvolume.h>
 #include <limits>
 #include <mutex>
@@ -64,15 +65,24 @@ void PreferLibsoup2()
         qCDebug(lcPlayer) << "libsoup 2.4 is not installed: HTTP streams use libsoup 3";
 }
 
-bool InitialiseGStreamer()
+// What GStreamer reads from the environment, set once; on the thread that starts the others.
+void PrepareGStreamerEnvironment()
 {
-    static const bool initialised = [] {
-        PreferLibsoup2();
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
         // Shoutcast and Icecast titles are bytes in no declared encoding. GStreamer keeps valid
         // UTF-8 and otherwise tries this variable's encodings before falling back to Latin-1;
         // Windows-1252 is what the stations' playout software on Windows writes. A value set by
         // the user wins.
         g_setenv("GST_ICY_TAG_ENCODING", "WINDOWS-1252", FALSE);
+    });
+}
+
+// Safe on any thread and from several at once: the first call initialises, the others wait.
+bool InitialiseGStreamer()
+{
+    static const bool initialised = [] {
+        PreferLibsoup2();
         GError* rawError = nullptr;
         const bool ok = gst_init_check(nullptr, nullptr, &rawError);
         const GErrorPtr error(rawError);
@@ -287,8 +297,15 @@ struct MediaPlayer::Bridge
     }
 };
 
+std::future<bool> MediaPlayer::InitialiseInBackground()
+{
+    PrepareGStreamerEnvironment();
+    return std::async(std::launch::async, InitialiseGStreamer);
+}
+
 std::unique_ptr<MediaPlayer> MediaPlayer::Create()
 {
+    PrepareGStreamerEnvironment();
     if (!InitialiseGStreamer())
         return nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "app/AnsiText.h"
 #include "app/InterfaceArchive.h"
+#include "app/SessionBus.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "directory/Favourites.h"
@@ -115,7 +116,11 @@ void CWavelark::StartDesktopIntegration()
     // double click; Quit takes the Exit path.
     m_mpris = new Mpris(*m_playback, {[this] { RunTrayCommand(kCommandOpen); }, [this] { Exit(); }},
                         this);
-    m_mpris->Publish(QDBusConnection::sessionBus());
+    if (SessionBusReachable())
+        m_mpris->Publish(QDBusConnection::sessionBus());
+    else
+        qCInfo(lcRadio) << "no D-Bus session bus (none named in the environment, no socket in "
+                           "$XDG_RUNTIME_DIR): desktop media controls cannot reach Wavelark";
 }
 
 void CWavelark::AnimateTrayIcon()

@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 
@@ -81,8 +82,10 @@ class Program
 {
 public:
     // `runtimeFolder` holds the single-instance lock: runs that share it are one user's.
+    // `adjust` changes the program's environment last.
     Program(const QString& contentServer, const QByteArray& startChannel,
-            const QString& runtimeFolder, const QString& sessionBus = QString())
+            const QString& runtimeFolder, const QString& sessionBus = QString(),
+            const std::function<void(QProcessEnvironment&)>& adjust = {})
     {
         QDir(m_folder.path()).mkpath(QStringLiteral("Interface"));
         QFile::link(BuildDir() + QStringLiteral("/Interface/radio.int"),
@@ -106,6 +109,8 @@ public:
                        QStringLiteral("detect_leaks=0"));
         if (!sessionBus.isEmpty())
             env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus);
+        if (adjust)
+            adjust(env);
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(m_folder.path());
         m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -235,6 +240,37 @@ TEST_F(MprisProgramTest, WithoutASessionBusItPlaysAndSaysSoOnce)
     EXPECT_EQ(program.Log().count(QStringLiteral("no D-Bus session bus")), 1)
         << program.Log().toStdString();
     EXPECT_EQ(program.Stop(), 0);
+}
+
+TEST_F(MprisProgramTest, WithNoSessionBusAnywhereNothingTriesToStartOne)
+{
+    // Where no bus is named and none has a socket, libdbus and GLib would each run dbus-launch
+    // to start one; a stand-in on the PATH notes every call.
+    QTemporaryDir tools;
+    const QString marker = tools.filePath(QStringLiteral("dbus-launch-ran"));
+    QFile launcher(tools.filePath(QStringLiteral("dbus-launch")));
+    ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
+    launcher.write("#!/bin/sh\necho \"$@\" >> '" + QFile::encodeName(marker) + "'\nexit 1\n");
+    launcher.close();
+    launcher.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                            QFileDevice::ExeOwner);
+    Program program(m_content.Root(), "Elbwelle Hamburg", m_runtime.path(), QString(),
+                    [&tools](QProcessEnvironment& env) {
+                        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+                        env.remove(QStringLiteral("GSETTINGS_BACKEND"));
+                        // libdbus starts a bus only for an X display (the program itself runs
+                        // offscreen here).
+                        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+                        env.insert(QStringLiteral("PATH"), tools.path() + QLatin1Char(':') +
+                                                               env.value(QStringLiteral("PATH")));
+                    });
+    EXPECT_TRUE(WaitUntil(
+        [&] { return program.Log().contains(QStringLiteral("first audio buffer")); }, 15000))
+        << program.Log().toStdString();
+    EXPECT_EQ(program.Log().count(QStringLiteral("no D-Bus session bus")), 1)
+        << program.Log().toStdString();
+    EXPECT_EQ(program.Stop(), 0);
+    EXPECT_FALSE(QFile::exists(marker)) << "dbus-launch ran";
 }
 
 TEST_F(MprisProgramTest, TheTitleOfAnIcecastMountReachesTheMetadata)
