@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
+#include <gio/gio.h>
 #include <future>
 #include <gst/audio/streamvolume.h>
 #include <limits>
@@ -76,6 +77,19 @@ void PrepareGStreamerEnvironment()
         // the user wins.
         g_setenv("GST_ICY_TAG_ENCODING", "WINDOWS-1252", FALSE);
     });
+}
+
+// What the HTTP source sets up on its first connection, an http one included: GIO's modules, the
+// proxy resolver and the TLS database, read from the system's certificate bundle. About 25 ms
+// that would otherwise lie between handing over the first address and connecting to it; done
+// beforehand, they run beside the program's start.
+void WarmUpHttpSource()
+{
+    g_proxy_resolver_get_default();
+    if (GTlsBackend* backend = g_tls_backend_get_default()) {
+        if (GTlsDatabase* database = g_tls_backend_get_default_database(backend))
+            g_object_unref(database);
+    }
 }
 
 // Safe on any thread and from several at once: the first call initialises, the others wait.
@@ -300,7 +314,13 @@ struct MediaPlayer::Bridge
 std::future<bool> MediaPlayer::InitialiseInBackground()
 {
     PrepareGStreamerEnvironment();
-    return std::async(std::launch::async, InitialiseGStreamer);
+    return std::async(std::launch::async, [] {
+        const bool ok = InitialiseGStreamer();
+        // After the registry, which the player waits for; the first connection comes later.
+        if (ok)
+            WarmUpHttpSource();
+        return ok;
+    });
 }
 
 std::unique_ptr<MediaPlayer> MediaPlayer::Create()
