@@ -44,6 +44,7 @@ RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
 RadioPlayback::~RadioPlayback()
 {
     CancelFetch();
+    m_cancelAvailability->store(true);
     m_fetchers.waitForDone();
     // The keeper may still report the end of a reconnect while it stops; nothing may reach
     // this object's watchers once its members are being destroyed.
@@ -162,8 +163,8 @@ void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
     // Not a request of its own: anything the user chooses before the answer comes wins.
     const quint64 request = m_request;
     ++m_waiting;
-    QtConcurrent::run(&m_fetchers, [address, server = m_server] {
-        return FetchAvailability(address, server);
+    QtConcurrent::run(&m_fetchers, [address, server = m_server, cancel = m_cancelAvailability] {
+        return FetchAvailability(address, server, cancel.get());
     }).then(this, [this, request, name, mode](const QByteArray& flags) {
         --m_waiting;
         ApplyAvailability(m_catalogue.RadioChannelList, flags);
@@ -294,6 +295,8 @@ void RadioPlayback::Shutdown()
     m_shutDown = true;
     StopKeeping();
     CancelFetch();
+    // No later choice makes the offer useless, only the end does; the way out never waits for it.
+    m_cancelAvailability->store(true);
 }
 
 std::function<QString(const std::atomic<bool>&)>

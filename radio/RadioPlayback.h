@@ -159,6 +159,8 @@ private:
     int m_waiting = 0;
     // Set to end the stream-file fetch in flight.
     std::shared_ptr<std::atomic<bool>> m_cancelFetch;
+    // Set to end the availability fetch at Exit.
+    std::shared_ptr<std::atomic<bool>> m_cancelAvailability = std::make_shared<std::atomic<bool>>();
     // The content server is asked here, never on the window thread. Last: destroyed first, it
     // waits for the fetches still running, which hold copies only.
     QThreadPool m_fetchers;

@@ -1,5 +1,7 @@
 #include "app/InterfaceArchive.h"
 #include "directory/ContentServer.h"
+#include "directory/HttpFetch.h"
+#include "directory/fetch_test_support.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/RadioFixture.h"
 #include "radio/TrayIcon.h"
@@ -14,6 +16,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
 #include <QSignalSpy>
@@ -285,4 +288,25 @@ TEST_F(WavelarkTest, AChannelThatCannotBeFetchedStopsTheOldOneAndResumeRetriesIt
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 2);
+}
+
+TEST_F(WavelarkTest, ExitWhileTheServerHasNotAnsweredAtStartUpDoesNotWaitForIt)
+{
+    // A server that takes the connection and never answers: the availability fetch would wait
+    // for its whole bound.
+    fetchtest::SilentServer silent;
+    ASSERT_GT(silent.Port(), 0);
+    const ContentServer server(fetchtest::Address(silent.Port(), "/"), "3.0");
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, server, m_archive);
+    m_window->OnInitDialog();
+    ASSERT_TRUE(WaitUntil([&] { return silent.Accepted() > 0; }, 5000));
+    ASSERT_TRUE(m_window->Playback().IsBusy());
+
+    QElapsedTimer clock;
+    clock.start();
+    m_window->Exit();
+    m_window.reset();
+    // Well inside the fetch's own bound: the way out cancels it instead of waiting.
+    EXPECT_LT(clock.elapsed(), kEntryFetchSettings.attemptTimeoutMs / 2);
 }
