@@ -190,7 +190,7 @@ TEST_F(ImportedCatalogueTest, NginxServesTheImportedTreeAndItsChannelPlays)
               mayak);
 }
 
-TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFileAndTheNextStart)
+TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFilesAndTheNextStart)
 {
     Start();
     const StationContext context{m_catalogue,       m_skin, *m_server, m_window->Playback(),
@@ -215,12 +215,16 @@ TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFileAndThe
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
     EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), "package0\n" + kMayak);
     EXPECT_EQ(m_folder.Read(QStringLiteral("tv.dat")), kMayak);
+    // As a favourite too: the file holds the catalogue's bytes.
+    tree->AddToMyChannels(found[0]);
+    EXPECT_EQ(m_folder.Read(QStringLiteral("favoutites.dat")), kMayak + '#');
     station.reset();
 
     CWavelark& again = Start();
     EXPECT_EQ(again.Playback().SelectedChannelName(), kMayak);
     EXPECT_EQ(again.Playback().SelectedChannelText(), QString::fromUtf8(kMayak));
     EXPECT_EQ(again.Playback().IsPlaying(), 1);
+    EXPECT_EQ(m_catalogue.FavouritesText, kMayak + '#');
 }
 
 } // namespace
