@@ -120,7 +120,6 @@ void RadioPlayback::CancelFetch()
 void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
                                      std::function<void(const QByteArray& address)> play)
 {
-    CancelFetch();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     m_cancelFetch = cancel;
     ++m_waiting;

@@ -120,8 +120,9 @@ private:
     int EntryNumberOf(int recordIndex) const;
     // A new play or stop request: whatever is still in flight loses to it.
     quint64 NewRequest();
-    // Fetches the record's stream address on a worker; back on the window thread, unless the
-    // request was overtaken, a failure is shown to the user and `play` gets the address.
+    // Fetches the record's stream address on a worker for `request` (from NewRequest, which
+    // ended the fetch before); back on the window thread, unless the request was overtaken, a
+    // failure is shown to the user and `play` gets the address.
     void FetchAddressThen(int recordIndex, quint64 request,
                           std::function<void(const QByteArray& address)> play);
     // Ends the fetch in flight early; its answer would be dropped anyway.
