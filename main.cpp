@@ -1,6 +1,6 @@
 #include "app/SessionBus.h"
 #include "app/startup/PanoreelApp.h"
-#include "hosted/MediaPlayer.h"
+#include "hosted/GStreamerStart.h"
 
 #include <QApplication>
 
@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     KeepLibrariesOffAMissingSessionBus();
     QApplication application(argc, argv);
     // GStreamer starts while the tray icon and the catalogue do; the player waits for it.
-    const std::future<bool> gstreamer = MediaPlayer::InitialiseInBackground();
+    const std::future<bool> gstreamer = StartGStreamerInBackground();
     CPanoreelApp app;
     return app.InitInstance();
 }

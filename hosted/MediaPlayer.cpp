@@ -1,6 +1,7 @@
 #include "hosted/MediaPlayer.h"
 
 #include "hosted/DecoderRegistry.h"
+#include "hosted/GStreamerStart.h"
 #include "hosted/GstHandles.h"
 
 #include <QDateTime>
@@ -13,9 +14,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <dlfcn.h>
-#include <gio/gio.h>
-#include <future>
 #include <gst/audio/streamvolume.h>
 #include <limits>
 #include <mutex>
@@ -42,73 +40,6 @@ bool IsStreamScheme(const QString& scheme)
 {
     return std::any_of(std::begin(kStreamSchemes), std::end(kStreamSchemes),
                        [&](const char* known) { return scheme == QLatin1String(known); });
-}
-
-// GStreamer's HTTP source (souphttpsrc) uses whichever libsoup the process has already loaded,
-// and otherwise libsoup 3. libsoup 3.2, the one Debian 12 ships, crashes the source's session
-// thread when a request is cancelled just as its response arrives: the body stream nobody
-// collected is closed after the message has dropped its I/O, and the close follows a null
-// pointer. Stopping or switching a station while it connects cancels exactly such requests, and
-// so do the two quick seeks the Ogg demuxer makes at the start of a seekable file. libsoup 2.4
-// closes the same stream safely, so it is loaded first whenever it is installed. The two cannot
-// share a process, so nothing changes once libsoup 3 is in.
-void PreferLibsoup2()
-{
-    if (void* soup3 = dlopen("libsoup-3.0.so.0", RTLD_NOW | RTLD_NOLOAD)) {
-        dlclose(soup3);
-        qCDebug(lcPlayer) << "libsoup 3 is already loaded: HTTP streams use it";
-        return;
-    }
-    // Kept open for the life of the process, like the plugin that will use it.
-    if (dlopen("libsoup-2.4.so.1", RTLD_NOW | RTLD_LOCAL))
-        qCDebug(lcPlayer) << "HTTP streams use libsoup 2.4";
-    else
-        qCDebug(lcPlayer) << "libsoup 2.4 is not installed: HTTP streams use libsoup 3";
-}
-
-// What GStreamer reads from the environment, set once; on the thread that starts the others.
-void PrepareGStreamerEnvironment()
-{
-    static std::once_flag prepared;
-    std::call_once(prepared, [] {
-        // Shoutcast and Icecast titles are bytes in no declared encoding. GStreamer keeps valid
-        // UTF-8 and otherwise tries this variable's encodings before falling back to Latin-1;
-        // Windows-1252 is what the stations' playout software on Windows writes. A value set by
-        // the user wins.
-        g_setenv("GST_ICY_TAG_ENCODING", "WINDOWS-1252", FALSE);
-    });
-}
-
-// What the HTTP source sets up on its first connection, an http one included: GIO's modules, the
-// proxy resolver and the TLS database, read from the system's certificate bundle. About 25 ms
-// that would otherwise lie between handing over the first address and connecting to it; done
-// beforehand, they run beside the program's start.
-void WarmUpHttpSource()
-{
-    g_proxy_resolver_get_default();
-    if (GTlsBackend* backend = g_tls_backend_get_default()) {
-        if (GTlsDatabase* database = g_tls_backend_get_default_database(backend))
-            g_object_unref(database);
-    }
-}
-
-// Safe on any thread and from several at once: the first call initialises, the others wait.
-bool InitialiseGStreamer()
-{
-    static const bool initialised = [] {
-        PreferLibsoup2();
-        GError* rawError = nullptr;
-        const bool ok = gst_init_check(nullptr, nullptr, &rawError);
-        const GErrorPtr error(rawError);
-        if (!ok) {
-            qCWarning(lcPlayer) << "GStreamer cannot start:"
-                                << (error ? error->message : "unknown reason");
-            return false;
-        }
-        DecoderRegistry::HoldBackHeavyDecoders();
-        return true;
-    }();
-    return initialised;
 }
 
 // Whether a stream failed because no installed element takes its type or codec.
@@ -311,22 +242,9 @@ struct MediaPlayer::Bridge
     }
 };
 
-std::future<bool> MediaPlayer::InitialiseInBackground()
-{
-    PrepareGStreamerEnvironment();
-    return std::async(std::launch::async, [] {
-        const bool ok = InitialiseGStreamer();
-        // After the registry, which the player waits for; the first connection comes later.
-        if (ok)
-            WarmUpHttpSource();
-        return ok;
-    });
-}
-
 std::unique_ptr<MediaPlayer> MediaPlayer::Create()
 {
-    PrepareGStreamerEnvironment();
-    if (!InitialiseGStreamer())
+    if (!StartGStreamer())
         return nullptr;
 
     auto pipeline = std::make_unique<Pipeline>();

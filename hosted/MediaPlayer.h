@@ -4,7 +4,6 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
-#include <future>
 #include <memory>
 #include <optional>
 
@@ -24,11 +23,6 @@ class MediaPlayer : public QObject
 public:
     // The player, or nullptr when GStreamer, playbin or an audio sink is unavailable.
     static std::unique_ptr<MediaPlayer> Create();
-    // Starts GStreamer (its plugin registry, the decoders' ranks) on a thread of its own, so that
-    // it runs beside the program's own start; Create() waits for it when it comes first. Call
-    // on the main thread while it is still the only one that changes the environment; keep the
-    // future until the program ends.
-    static std::future<bool> InitialiseInBackground();
     ~MediaPlayer() override;
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
