@@ -1,5 +1,5 @@
 #include "app/SessionBus.h"
-#include "app/startup/PanoreelApp.h"
+#include "startup/PanoreelApp.h"
 #include "hosted/GStreamerStart.h"
 
 #include <QApplication>

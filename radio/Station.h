@@ -32,7 +32,7 @@ struct StationContext
     QSize screen;         // the primary screen's size, read once at start-up
     float programVersion; // compared with the version file's
     QByteArray versionText;
-    // Where the page view's engine comes from; null for the program's shared one.
+    // Where the page views' engine comes from; with none the pages are not shown.
     WebPageEngineLoader* webEngine = nullptr;
 };
 

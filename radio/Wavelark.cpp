@@ -251,8 +251,9 @@ void CWavelark::OpenRadioWindowModal()
         if (const QScreen* primary = QGuiApplication::primaryScreen())
             screen = primary->geometry().size();
     }
-    const StationContext context{
-        m_catalogue, m_skin, m_server, *m_playback, screen, m_versionText.toFloat(), m_versionText};
+    const StationContext context{m_catalogue,   m_skin,     m_server,
+                                 *m_playback,   screen,     m_versionText.toFloat(),
+                                 m_versionText, m_webEngine};
     // Built anew for every opening and destroyed when the modal loop returns; the QPointer
     // forgets it even if something else destroys it first.
     CStation station(context);

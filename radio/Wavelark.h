@@ -17,6 +17,7 @@ class Mpris;
 class Skin;
 class TrayIcon;
 class TrayToolTip;
+class WebPageEngineLoader;
 
 // The hidden main window: owns the player and the tray icon, starts the last channel (or a
 // random one) at start-up, and carries out what the tray menu asks for. It is never shown.
@@ -79,6 +80,8 @@ public:
     void SetOpenRadioWindow(QWidget* window) { m_openRadioWindow = window; }
     // The primary screen's size as start-up read it; the radio window centres and widens by it.
     void SetScreenSize(const QSize& size) { m_screen = size; }
+    // Where the radio window's page views come from (kept, not owned); without one no page shows.
+    void SetWebEngine(WebPageEngineLoader* engine) { m_webEngine = engine; }
 
 Q_SIGNALS:
     // The user chose Exit; the event loop ends.
@@ -104,6 +107,7 @@ private:
     Mpris* m_mpris = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
+    WebPageEngineLoader* m_webEngine = nullptr;
     int m_randomPickedAtStart = 0; // 1 when start-up chose a random channel
     QPointer<QWidget> m_openRadioWindow;
 };

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 CWebBrowserWrapper::CWebBrowserWrapper(QWidget* parent, WebPageEngineLoader* loader)
-    : QWidget(parent), m_loader(loader ? loader : &WebPageEngineLoader::Shared())
+    : QWidget(parent), m_loader(loader)
 {
     hide();
 }
@@ -23,7 +23,7 @@ bool CWebBrowserWrapper::Create(const QRect& rectInParentClient, QWidget* parent
 {
     if (m_view)
         return true;
-    WebPageEngine* engine = m_loader->Engine();
+    WebPageEngine* engine = m_loader ? m_loader->Engine() : nullptr;
     if (!engine) {
         hide();
         return false;

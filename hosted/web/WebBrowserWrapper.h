@@ -16,7 +16,8 @@ class CWebBrowserWrapper : public QWidget
     Q_OBJECT
 
 public:
-    // `loader` defaults to the shared loader of the plugin next to the program file.
+    // `loader` (kept, not owned) is where the page view's engine comes from; without one the
+    // wrapper can make no view.
     explicit CWebBrowserWrapper(QWidget* parent = nullptr, WebPageEngineLoader* loader = nullptr);
     ~CWebBrowserWrapper() override;
 

@@ -66,15 +66,12 @@ WebPageEngineLoader::WebPageEngineLoader(Kind kind, QString path)
 
 WebPageEngineLoader::~WebPageEngineLoader() = default;
 
-WebPageEngineLoader& WebPageEngineLoader::Shared()
+std::unique_ptr<WebPageEngineLoader> WebPageEngineLoader::ForThisDisplay()
 {
-    static WebPageEngineLoader loader = [] {
-        const bool embeds = QGuiApplication::platformName() == QLatin1String("xcb");
-        if (embeds && QFileInfo(DefaultHelperPath()).isExecutable())
-            return WebPageEngineLoader(Kind::HelperProcess, DefaultHelperPath());
-        return WebPageEngineLoader(Kind::Plugin, DefaultPluginPath());
-    }();
-    return loader;
+    const bool embeds = QGuiApplication::platformName() == QLatin1String("xcb");
+    if (embeds && QFileInfo(DefaultHelperPath()).isExecutable())
+        return std::make_unique<WebPageEngineLoader>(Kind::HelperProcess, DefaultHelperPath());
+    return std::make_unique<WebPageEngineLoader>(Kind::Plugin, DefaultPluginPath());
 }
 
 QString WebPageEngineLoader::DefaultHelperPath()

@@ -24,8 +24,9 @@ public:
     WebPageEngineLoader(const WebPageEngineLoader&) = delete;
     WebPageEngineLoader& operator=(const WebPageEngineLoader&) = delete;
 
-    // The loader the program uses: the helper on X11 when it is installed, else the plugin.
-    static WebPageEngineLoader& Shared();
+    // The loader for this display: the helper on X11 when it is installed, else the plugin.
+    // The program makes one at start-up and keeps it for the life of the process.
+    static std::unique_ptr<WebPageEngineLoader> ForThisDisplay();
     static QString DefaultHelperPath();
     static QString DefaultPluginPath();
 

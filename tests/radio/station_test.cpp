@@ -685,7 +685,8 @@ TEST_F(StationTest, EachPageButtonOpensItsPageInTheWidenedWindow)
     GTEST_SKIP() << "Qt WebEngine cannot run in an AddressSanitizer build";
 #endif
     Start();
-    CStation& station = Open();
+    const std::unique_ptr<WebPageEngineLoader> engine = WebPageEngineLoader::ForThisDisplay();
+    CStation& station = Open(engine.get());
     QTest::mouseClick(Button(kIdHelp), Qt::LeftButton);
     CExplorer* browser = station.WebBrowser();
     ASSERT_NE(browser, nullptr) << "the web engine could not be started";

@@ -158,11 +158,12 @@ int OtherVisibleWindows(const QWidget& window)
 
 TEST(WebBrowserWrapper, CreatesTheViewOnlyAtCreateAndCanBeFoundByItsId)
 {
-    // The program's shared engine here is the plugin.
+    // The program's choice of engine for this display; offscreen that is the plugin.
     SKIP_WHERE_THE_ENGINE_CANNOT_RUN(Kind::Plugin);
+    const std::unique_ptr<WebPageEngineLoader> loader = WebPageEngineLoader::ForThisDisplay();
     QWidget window;
     window.resize(900, 700);
-    auto* explorer = new CRadio_explorer(&window);
+    auto* explorer = new CRadio_explorer(&window, loader.get());
     EXPECT_FALSE(explorer->Exists());
     EXPECT_TRUE(explorer->findChildren<QWidget*>().isEmpty());
     EXPECT_FALSE(EngineLibraryLoaded()) << "a wrapper must cost nothing before its first page";
@@ -170,7 +171,7 @@ TEST(WebBrowserWrapper, CreatesTheViewOnlyAtCreateAndCanBeFoundByItsId)
 
     const QRect rect(345, 46, 545, 640);
     ASSERT_TRUE(explorer->Create(rect, &window, kWebControlId))
-        << WebPageEngineLoader::Shared().LastError().toStdString();
+        << loader->LastError().toStdString();
     EXPECT_TRUE(explorer->Exists());
     // The program's own choice of engine: a helper process on X11, a plugin elsewhere.
     EXPECT_TRUE(EngineLibraryLoaded() || !HelperProcesses().empty());
@@ -184,6 +185,17 @@ TEST(WebBrowserWrapper, CreatesTheViewOnlyAtCreateAndCanBeFoundByItsId)
     EXPECT_TRUE(explorer->Create(QRect(0, 0, 10, 10), &window, kWebControlId));
     EXPECT_EQ(explorer->geometry(), rect);
     EXPECT_EQ(explorer->findChildren<QWidget*>(), children);
+}
+
+TEST(WebBrowserWrapper, WithoutAnEngineMakesNoViewAndNavigatesNowhere)
+{
+    QWidget window;
+    auto* explorer = new CExplorer(&window);
+    EXPECT_FALSE(explorer->Create(QRect(0, 0, 100, 100), &window, kWebControlId));
+    EXPECT_FALSE(explorer->Exists());
+    EXPECT_FALSE(explorer->isVisible());
+    explorer->Navigate(QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_TRUE(explorer->findChildren<QWidget*>().isEmpty());
 }
 
 // Both ways of running the engine: in a helper process (the program's choice on X11) and as a

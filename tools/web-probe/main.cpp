@@ -100,11 +100,12 @@ int main(int argc, char** argv)
     QSystemTrayIcon icon{QIcon(pixmap)};
     icon.show();
 
-    std::unique_ptr<WebPageEngineLoader> plugin;
-    if (QCoreApplication::arguments().contains(QStringLiteral("--in-process")))
-        plugin = std::make_unique<WebPageEngineLoader>(WebPageEngineLoader::Kind::Plugin,
-                                                       WebPageEngineLoader::DefaultPluginPath());
-    Probe probe(plugin ? plugin.get() : &WebPageEngineLoader::Shared());
+    const std::unique_ptr<WebPageEngineLoader> engine =
+        QCoreApplication::arguments().contains(QStringLiteral("--in-process"))
+            ? std::make_unique<WebPageEngineLoader>(WebPageEngineLoader::Kind::Plugin,
+                                                    WebPageEngineLoader::DefaultPluginPath())
+            : WebPageEngineLoader::ForThisDisplay();
+    Probe probe(engine.get());
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {

@@ -1,8 +1,9 @@
-#include "app/startup/PanoreelApp.h"
+#include "startup/PanoreelApp.h"
 
 #include "app/SingleInstance.h"
 #include "app/StallProbe.h"
 #include "directory/ContentServer.h"
+#include "hosted/web/WebPageEngineLoader.h"
 #include "radio/Wavelark.h"
 #include "ui/KeyFilter.h"
 #include "ui/MessageDialog.h"
@@ -89,6 +90,9 @@ int CPanoreelApp::InitInstance()
         QCoreApplication::exit(0);
     };
     mainWindow.SetScreenSize(QSize(ScreenWidth, ScreenHeight));
+    // Chosen now, loaded at the first page: nothing of the engine is touched before then.
+    const std::unique_ptr<WebPageEngineLoader> webEngine = WebPageEngineLoader::ForThisDisplay();
+    mainWindow.SetWebEngine(webEngine.get());
     QObject::connect(&mainWindow, &CWavelark::QuitRequested, qApp, quit);
     QuitOnTerminationSignals(&mainWindow, [&mainWindow] { mainWindow.Exit(); });
     // The end of the desktop session makes Qt leave the loop by itself; it takes the same way.

@@ -7,8 +7,10 @@
 
 #include <QByteArray>
 
-// The application object: runs the whole start-up chain, the event loop and the shutdown on
-// the one UI thread, and holds the process-wide values the windows read.
+// The application object and the program's composition root: makes the process-wide values the
+// windows read and the hidden main window (which makes and owns the player, the tray icon and
+// the desktop bus), chooses the web engine, wires every way out to the one Exit, and runs the
+// start-up chain, the event loop and the shutdown on the one UI thread.
 class CPanoreelApp
 {
 public:
