@@ -79,6 +79,7 @@ CMediaView::CMediaView(Catalogue& catalogue, QWidget* parent)
     setAutoFillBackground(true);
 
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CMediaView::OnSelectionChanged);
+    connect(this, &QTreeWidget::itemCollapsed, this, &CMediaView::OnItemCollapsed);
 }
 
 void CMediaView::SetupImages()
@@ -312,6 +313,23 @@ void CMediaView::OnSelectionChanged()
     if (m_userInputDepth == 0 || m_marking)
         return;
     StartSelectedChannel();
+}
+
+void CMediaView::OnItemCollapsed(QTreeWidgetItem* parent)
+{
+    // As in the desktop's tree: a selected channel that disappears into its parent hands the
+    // selection to that parent, which starts nothing; a later click on empty space then has no
+    // hidden channel to restart.
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    const bool hidesSelection =
+        std::any_of(selected.begin(), selected.end(), [parent](const QTreeWidgetItem* item) {
+            for (const QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+                if (up == parent)
+                    return true;
+            return false;
+        });
+    if (hidesSelection)
+        setCurrentItem(parent, 0, QItemSelectionModel::ClearAndSelect);
 }
 
 void CMediaView::StartSelectedChannel()

@@ -87,6 +87,8 @@ protected:
 
 private:
     void OnSelectionChanged();
+    // The selection leaves the channels a collapse hides and goes to the collapsed parent.
+    void OnItemCollapsed(QTreeWidgetItem* parent);
     // Asks for the selected item to be started; whatever was clicked, it is the selected item
     // that counts.
     void StartSelectedChannel();

@@ -250,6 +250,37 @@ TEST_F(ChannelTreeTest, UserClicksStartTheSelectedChannelAndParentsNothing)
              EXPECT_TRUE(t.m_more->isExpanded());
          },
          {"Jazz"}},
+        {"collapsing the selected channel's parent selects the parent and starts nothing",
+         "Jazz",
+         [](ChannelTreeTest& t) {
+             t.Click(t.ExpandButtonOf(t.m_root));
+             EXPECT_FALSE(t.m_root->isExpanded());
+             EXPECT_EQ(t.m_tree->selectedItems(), QList<QTreeWidgetItem*>{t.m_root});
+             // The hidden channel is no longer the one a click anywhere restarts.
+             t.Click(t.EmptySpace());
+             t.m_tree->expandItem(t.m_root);
+         },
+         {}},
+        {"collapsing by keyboard leaves the channel for its parent",
+         "Rock Antenne",
+         [](ChannelTreeTest& t) {
+             t.m_tree->setFocus();
+             QTest::keyClick(t.m_tree, Qt::Key_Left);
+             QTest::keyClick(t.m_tree, Qt::Key_Left);
+             EXPECT_FALSE(t.m_root->isExpanded());
+             EXPECT_EQ(t.m_tree->selectedItems(), QList<QTreeWidgetItem*>{t.m_root});
+             t.m_tree->expandItem(t.m_root);
+         },
+         {}},
+        {"collapsing another parent keeps the selected channel",
+         "Jazz",
+         [](ChannelTreeTest& t) {
+             t.m_tree->expandItem(t.m_more);
+             t.Click(t.ExpandButtonOf(t.m_more));
+             EXPECT_FALSE(t.m_more->isExpanded());
+             EXPECT_TRUE(t.Item("Jazz")->isSelected());
+         },
+         {"Jazz"}},
         {"click on the parent item",
          "Jazz",
          [](ChannelTreeTest& t) { t.Click(t.CentreOf(t.m_root)); },
