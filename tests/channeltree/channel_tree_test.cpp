@@ -281,6 +281,15 @@ TEST_F(ChannelTreeTest, UserClicksStartTheSelectedChannelAndParentsNothing)
              EXPECT_TRUE(t.Item("Jazz")->isSelected());
          },
          {"Jazz"}},
+        {"a channel with an empty name starts nothing, also when clicked again",
+         "Jazz",
+         [](ChannelTreeTest& t) {
+             std::unique_ptr<QTreeWidgetItem> nameless(t.m_tree->AddChannel(t.m_root, ""));
+             t.Click(t.CentreOf(nameless.get()));
+             EXPECT_TRUE(nameless->isSelected());
+             t.Click(t.EmptySpace());
+         },
+         {}},
         {"click on the parent item",
          "Jazz",
          [](ChannelTreeTest& t) { t.Click(t.CentreOf(t.m_root)); },
