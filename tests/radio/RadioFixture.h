@@ -15,11 +15,13 @@
 #include "ui/Skin.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,66 +34,168 @@ inline const QByteArray kCatalogue = "4\r\n"
                                      "France\r\nNot offered\r\n13\r\nGamma\r\n"
                                      "France\r\nThe last\r\n14\r\nDelta\r\n";
 
+inline std::string StreamFile(int n)
+{
+    return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
+}
+
 // A content server for a catalogue: the availability text, every stream file pointing at the
-// test tone, the version file and the vendor's pages. It remembers the paths asked for.
+// test tone unless the test points one elsewhere, the version file and the vendor's pages. It
+// also serves an ICY stream at /icy.mp3: the tone MP3 it was given, with Shoutcast metadata
+// every kMetaInterval bytes carrying the title bytes the test set. It remembers the paths asked
+// for, and can hold one stream file's answer until the test lets it go.
 class CatalogueServer
 {
 public:
+    static constexpr size_t kMetaInterval = 2048;
+
     explicit CatalogueServer(std::string availability = "1101")
         : m_availability(std::move(availability))
     {
     }
-
-    bool Start(const QString& streamUrl)
+    // A held answer must go before the members its handler uses.
+    ~CatalogueServer()
     {
-        const auto remember = [this](const httplib::Request& request) {
+        Release();
+        m_http.Stop();
+    }
+
+    bool Start(const QString& defaultStream, const QByteArray& toneMp3 = QByteArray())
+    {
+        m_defaultStream = defaultStream.toStdString();
+        m_tone = toneMp3.toStdString();
+        m_http.server().Get(R"(/Wavelark/freechannels/(.*))",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                AnswerChannelFile(request, response);
+                            });
+        m_http.server().Get(R"(/wavelark/(.*))", [this](const httplib::Request& request,
+                                                        httplib::Response& response) {
             std::lock_guard lock(m_mutex);
             m_paths.push_back(request.path);
-        };
-        m_http.server().Get(R"(/Wavelark/freechannels/(.*))", [this, streamUrl, remember](
-                                                                  const httplib::Request& request,
-                                                                  httplib::Response& response) {
-            remember(request);
-            if (request.path == "/Wavelark/freechannels/package0.rd")
-                response.set_content(m_availability, "text/plain");
-            else if (m_streamFilesDown)
-                response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
-            else
-                response.set_content(streamUrl.toStdString() + "\r\n", "text/plain");
-        });
-        m_http.server().Get(R"(/wavelark/(.*))", [this, remember](const httplib::Request& request,
-                                                                  httplib::Response& response) {
-            remember(request);
-            if (request.path == "/wavelark/channelsplus/versionplus.txt") {
-                std::lock_guard lock(m_mutex);
+            if (request.path == "/wavelark/channelsplus/versionplus.txt")
                 response.set_content(m_versionFile, "text/plain");
-            } else {
+            else
                 response.set_content(
                     "<!DOCTYPE html><html><body>" + request.path + "</body></html>", "text/html");
-            }
         });
+        m_http.server().Get("/icy.mp3",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                AnswerIcy(request, response);
+                            });
         return m_http.Start();
     }
     std::string Root() const { return m_http.Root(); }
+    QString IcyUrl() const { return QString::fromStdString(m_http.Root() + "icy.mp3"); }
     int Requests(const std::string& path)
     {
         std::lock_guard lock(m_mutex);
         return int(std::count(m_paths.begin(), m_paths.end(), path));
     }
-    void SetStreamFilesDown(bool down) { m_streamFilesDown = down; }
+    void SetStream(int channel, const QString& url)
+    {
+        std::lock_guard lock(m_mutex);
+        m_streams[StreamFile(channel)] = url.toStdString();
+    }
+    void SetIcyTitle(const QByteArray& bytes)
+    {
+        std::lock_guard lock(m_mutex);
+        m_icyTitle = bytes.toStdString();
+    }
+    void SetStreamFilesDown(bool down)
+    {
+        std::lock_guard lock(m_mutex);
+        m_streamFilesDown = down;
+    }
     void SetVersionFile(std::string text)
     {
         std::lock_guard lock(m_mutex);
         m_versionFile = std::move(text);
     }
+    // Stream file `channel` is answered only after Release().
+    void Hold(int channel)
+    {
+        std::lock_guard lock(m_mutex);
+        m_heldPath = StreamFile(channel);
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_release = true;
+        }
+        m_released.notify_all();
+    }
+    int HeldAnswers()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_heldAnswers;
+    }
 
 private:
+    void AnswerChannelFile(const httplib::Request& request, httplib::Response& response)
+    {
+        std::unique_lock lock(m_mutex);
+        m_paths.push_back(request.path);
+        if (request.path == "/Wavelark/freechannels/package0.rd") {
+            response.set_content(m_availability, "text/plain");
+            return;
+        }
+        if (request.path == m_heldPath) {
+            // A server that hangs: the answer comes only when the test lets it go.
+            m_released.wait(lock, [this] { return m_release; });
+            ++m_heldAnswers;
+        }
+        if (m_streamFilesDown) {
+            response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
+            return;
+        }
+        const auto special = m_streams.find(request.path);
+        response.set_content((special != m_streams.end() ? special->second : m_defaultStream) +
+                                 "\r\n",
+                             "text/plain");
+    }
+
+    void AnswerIcy(const httplib::Request& request, httplib::Response& response)
+    {
+        std::string title;
+        {
+            std::lock_guard lock(m_mutex);
+            title = m_icyTitle;
+        }
+        if (request.get_header_value("Icy-MetaData") != "1") {
+            response.set_content(m_tone, "audio/mpeg");
+            return;
+        }
+        std::string metadata = "StreamTitle='" + title + "';";
+        metadata.resize((metadata.size() + 15) / 16 * 16, '\0');
+        std::string body;
+        for (size_t at = 0; at < m_tone.size(); at += kMetaInterval) {
+            const std::string audio = m_tone.substr(at, kMetaInterval);
+            body += audio;
+            if (audio.size() == kMetaInterval) {
+                body += char(metadata.size() / 16);
+                body += metadata;
+            }
+        }
+        response.set_header("icy-metaint", std::to_string(kMetaInterval));
+        response.set_header("icy-name", "Wavelark ICY test");
+        response.set_content(body, "audio/mpeg");
+    }
+
     LocalHttpServer m_http;
     std::mutex m_mutex;
     std::vector<std::string> m_paths;
     std::string m_availability;
     std::string m_versionFile = "3.0\r\n";
-    std::atomic<bool> m_streamFilesDown = false;
+    std::map<std::string, std::string> m_streams;
+    std::string m_defaultStream;
+    std::string m_tone;
+    std::string m_icyTitle;
+    bool m_streamFilesDown = false;
+    std::string m_heldPath;
+    std::condition_variable m_released;
+    bool m_release = false;
+    int m_heldAnswers = 0;
 };
 
 // Opens the radio window as the tray's "Open" does, lets `act` work in it once its modal loop
@@ -135,7 +239,9 @@ protected:
         if (IsSkipped())
             return;
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
-        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg"))));
+        QFile mp3(s_streams->FilePath(QStringLiteral("tone.mp3")));
+        ASSERT_TRUE(mp3.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(m_content.Start(s_streams->Url(QStringLiteral("tone.ogg")), mp3.readAll()));
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
         m_folder.Write(QStringLiteral("Interface/radio.int"),
@@ -180,11 +286,6 @@ protected:
             }
         });
         timer->start(20);
-    }
-
-    static std::string StreamFile(int n)
-    {
-        return "/Wavelark/freechannels/package0/" + std::to_string(n) + ".rd";
     }
 
     QByteArray m_catalogueText;
