@@ -264,6 +264,25 @@ class StatusNotifierDesktop(Desktop):
         return sum(1 for row in self.pixels(bar) for pixel in row
                    if max(abs(a - b) for a, b in zip(pixel, BAR_COLOUR)) > 24)
 
+    def bar_icon(self):
+        """The centre (x, y) of what the bar draws besides its background, or None."""
+        bar = self.bar()
+        if bar is None:
+            return None
+        drawn = [(x, y) for y, row in enumerate(self.pixels(bar)) for x, pixel in enumerate(row)
+                 if max(abs(a - b) for a, b in zip(pixel, BAR_COLOUR)) > 24]
+        if not drawn:
+            return None
+        xs, ys = [x for x, _ in drawn], [y for _, y in drawn]
+        return bar.x + (min(xs) + max(xs)) // 2, bar.y + (min(ys) + max(ys)) // 2
+
+    def host_popups(self):
+        """The host's visible windows other than its bar: its menus and tool tips."""
+        bar = self.bar()
+        visible = self.visible_ids("--classname", "^gtk-sni-tray-standalone$")
+        return [w for w in self.windows() if w.wid in visible and w.depth == 0
+                and (bar is None or w.wid != bar.wid)]
+
     def host_log(self):
         return self.host.log_path.read_text(errors="replace") if self.host else ""
 

@@ -16,7 +16,7 @@ import unittest
 
 from harness import MENU_ITEMS, wait_for
 from program import PLAYING, STOPPING, STREAM_TITLE
-from status_notifier import StatusNotifierDesktop
+from status_notifier import BAR_HEIGHT, StatusNotifierDesktop
 from test_window import HIDE, WindowTestCase
 from tray_case import AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT
 
@@ -65,7 +65,7 @@ class StatusNotifierTray(WindowTestCase):
         """Ids of the top-level windows, top-most first (as xwininfo lists them)."""
         return [w.wid for w in self.desktop.windows() if w.depth == 0]
 
-    def test_the_host_shows_the_item_with_what_plays_in_its_tool_tip(self):
+    def test_the_host_shows_the_item_its_tool_tip_and_its_menu(self):
         channel = self.channels[2]
         with self.step("start playing an MP3 channel"):
             self.assertEqual(self.desktop.bar_icon_pixels(), 0, "the bar shows an icon already")
@@ -80,6 +80,21 @@ class StatusNotifierTray(WindowTestCase):
         with self.step("the tool tip names the channel, then the stream's title"):
             program.wait_log(STREAM_TITLE, 20, what="the stream title")
             self.wait_tool_tip(item, ["Wavelark", channel.name, f"Tone {channel.freq_hz} Hz"])
+        with self.step("the host's own menu, opened with a right click, runs Stop/Resume"):
+            x, y = self.desktop.bar_icon()
+            self.desktop.click(x, y, 3)
+            menu = wait_for(lambda: [w for w in self.desktop.host_popups()
+                                     if w.height >= 5 * 18 and w.y >= BAR_HEIGHT - 2],
+                            MENU_TIMEOUT, what="the host's menu")
+            self.assertEqual(len(menu), 1, f"expected one menu of the host, found {menu}")
+            index = MENU_ITEMS.index("Stop/Resume")
+            self.desktop.keys(*(["Down"] * (index + 1)), "Return")
+            program.wait_log(STOPPING, 10, what="the player to stop")
+            self.wait_tool_tip(item, ["Wavelark", channel.name, "stopped"], MENU_TIMEOUT)
+            self.wait_audio_settles(program)
+        with self.step("a left click on the icon in the host's bar opens the radio window"):
+            self.desktop.click(x, y, 1)
+            self.opened(program)
         with self.step("the item goes with the program"):
             self.end_program(program)
             self.assert_item_gone(item)
