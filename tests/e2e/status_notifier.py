@@ -8,11 +8,10 @@ the top of the screen.  D-Bus is spoken through the `gdbus` command; its replies
 text, read back by `parse_gvariant`.
 """
 
-import os
 import re
 
 from desktop import SCREEN, Desktop
-from harness import StepFailed, read_line, tail, wait_for
+from harness import StepFailed, tail, wait_for
 
 WATCHER = "org.kde.StatusNotifierWatcher"
 WATCHER_PATH = "/StatusNotifierWatcher"
@@ -162,17 +161,9 @@ class SessionBus:
         folder.mkdir(mode=0o700, exist_ok=True)
         config = self.world.root / "bus.conf"
         config.write_text(BUS_CONFIG.format(folder=folder))
-        read_end, write_end = os.pipe()
-        try:
-            self.process = self.world.spawn(
-                ["dbus-daemon", "--nofork", "--nopidfile", f"--config-file={config}",
-                 "--print-address=1"], "dbus-daemon.log", stdout=write_end)
-        finally:
-            os.close(write_end)
-        try:
-            line = read_line(read_end, timeout, lambda: self.process.poll() is None)
-        finally:
-            os.close(read_end)
+        self.process, line = self.world.spawn_for_line(
+            ["dbus-daemon", "--nofork", "--nopidfile", f"--config-file={config}", "--print-address=1"],
+            "dbus-daemon.log", timeout)
         if not line or not line.startswith("unix:"):
             raise StepFailed("the session bus did not start:\n" + tail(self.process.log_path))
         self.address = line.strip()
