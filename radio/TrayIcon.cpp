@@ -1,8 +1,24 @@
 #include "radio/TrayIcon.h"
 
+#include "app/SessionBus.h"
+
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcTray, "wavelark.tray")
+
+// Qt's own test for showing a tray icon as a StatusNotifierItem, made once per process when the
+// first icon is made: a watcher on the session bus that reports a registered host.
+static bool StatusNotifierHostRegistered()
+{
+    if (!SessionBusReachable())
+        return false;
+    const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+    QDBusInterface watcher(watcherName, QStringLiteral("/StatusNotifierWatcher"), watcherName,
+                           QDBusConnection::sessionBus());
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
 
 static void InitRadioResources()
 {
@@ -10,7 +26,8 @@ static void InitRadioResources()
     Q_INIT_RESOURCE(radio);
 }
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent)
+TrayIcon::TrayIcon(QObject* parent)
+    : QObject(parent), m_statusNotifierItem(StatusNotifierHostRegistered())
 {
     InitRadioResources();
     for (int i = 0; i < kTrayIconCount; ++i)
@@ -20,6 +37,12 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent)
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
                 case QSystemTrayIcon::Trigger: // left button
+                    if (m_statusNotifierItem) {
+                        Q_EMIT Activated();
+                        break;
+                    }
+                    Q_EMIT Clicked();
+                    break;
                 case QSystemTrayIcon::Context: // right button
                     Q_EMIT Clicked();
                     break;
@@ -36,6 +59,8 @@ void TrayIcon::Install()
 {
     m_icon.setIcon(m_trayIcons[0]);
     m_icon.setToolTip(QStringLiteral("Wavelark"));
+    if (m_statusNotifierItem)
+        qCInfo(lcTray) << "shown by a status-notifier host on the session bus";
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         qCInfo(lcTray) << "no notification area yet; the icon appears when one starts";
     m_icon.show();

@@ -103,6 +103,12 @@ void CWavelark::InstallTrayIcon()
     connect(m_tray, &TrayIcon::Clicked, this, &CWavelark::OnTrayClicked, Qt::QueuedConnection);
     connect(m_tray, &TrayIcon::DoubleClicked, this, &CWavelark::OnTrayDoubleClicked,
             Qt::QueuedConnection);
+    // A status-notifier host shows the exported menu itself; its activation (a left click in
+    // most hosts) opens the window, as a double click does in an XEmbed tray.
+    connect(m_tray, &TrayIcon::Activated, this, &CWavelark::OnTrayDoubleClicked,
+            Qt::QueuedConnection);
+    if (m_tray->IsStatusNotifierItem())
+        ExportTrayMenu();
     m_tray->Install();
 }
 
@@ -185,9 +191,8 @@ void CWavelark::OnTrayDoubleClicked()
         OpenRadioWindowModal();
 }
 
-int CWavelark::ShowTrayMenu()
+void CWavelark::AddTrayMenuItems(QMenu& menu)
 {
-    QMenu menu;
     const struct
     {
         int command;
@@ -201,8 +206,28 @@ int CWavelark::ShowTrayMenu()
     };
     for (const auto& item : items)
         menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+}
+
+int CWavelark::ShowTrayMenu()
+{
+    QMenu menu;
+    AddTrayMenuItems(menu);
     const QAction* chosen = menu.exec(QCursor::pos());
     return chosen ? chosen->data().toInt() : 0;
+}
+
+void CWavelark::ExportTrayMenu()
+{
+    // The host draws this menu from its D-Bus copy and reports the item chosen; it is never
+    // shown here. Queued, so that the host's call is answered before a modal window's loop
+    // starts.
+    auto* menu = new QMenu(this);
+    AddTrayMenuItems(*menu);
+    connect(
+        menu, &QMenu::triggered, this,
+        [this](const QAction* chosen) { RunTrayCommand(chosen->data().toInt()); },
+        Qt::QueuedConnection);
+    m_tray->Icon().setContextMenu(menu);
 }
 
 void CWavelark::RunTrayCommand(int command)

@@ -14,6 +14,7 @@ struct InterfaceArchive;
 class ContentServer;
 class MediaPlayer;
 class Mpris;
+class QMenu;
 class Skin;
 class TrayIcon;
 class TrayToolTip;
@@ -91,7 +92,11 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // The tray menu's items, each carrying its command as its data.
+    static void AddTrayMenuItems(QMenu& menu);
     int ShowTrayMenu();
+    // Gives a status-notifier host the tray menu; the chosen item runs its command.
+    void ExportTrayMenu();
     // True when a radio window was open and has been brought forward.
     bool BringOpenRadioWindowForward();
     void ShowMessageToUser(const QByteArray& text);

@@ -47,7 +47,7 @@ _TREE_LINE = re.compile(
 
 
 class Desktop:
-    """Xvfb on a free display number and trayer as the notification area."""
+    """Xvfb on a free display number and trayer as the notification area (an XEmbed tray)."""
 
     def __init__(self, world):
         self.world = world
@@ -56,6 +56,7 @@ class Desktop:
         self.trayer = None
 
     def env(self):
+        """What a program started on this desktop needs to find it."""
         return {"DISPLAY": self.display}
 
     def start(self):
@@ -65,15 +66,25 @@ class Desktop:
         problem = ""
         for _ in range(3):
             self._start_display()
-            self.trayer = self.world.spawn(TRAYER, "trayer.log", env=self.env())
             try:
-                wait_for(self.tray_panel, 15, what="the tray host's panel")
+                self._start_tray()
                 return self
             except StepFailed as failure:
-                problem = f"{failure}\n{tail(self.trayer.log_path)}"
-                for process in (self.trayer, self.xvfb):
-                    self.world.stop(process)
+                problem = str(failure)
+                self._stop_tray()
+                self.world.stop(self.xvfb)
         raise StepFailed(problem)
+
+    def _start_tray(self):
+        """Starts the notification area on the display; StepFailed when it does not come up."""
+        self.trayer = self.world.spawn(TRAYER, "trayer.log", env=self.env())
+        try:
+            wait_for(self.tray_panel, 15, what="the tray host's panel")
+        except StepFailed as failure:
+            raise StepFailed(f"{failure}\n{tail(self.trayer.log_path)}") from None
+
+    def _stop_tray(self):
+        self.world.stop(self.trayer)
 
     def _start_display(self):
         # A random display number, not the lowest free one: a display that another test has

@@ -273,6 +273,20 @@ class World:
         self._processes.append(process)
         return process
 
+    def spawn_for_line(self, argv, log_name, timeout, env=None):
+        """Starts `argv` as `spawn` does, with its output on a pipe, and waits for the first line
+        it prints (its address, or that it is ready).  Returns the process and the line, which is
+        None when none came in `timeout` or the process ended first."""
+        read_end, write_end = os.pipe()
+        try:
+            process = self.spawn(argv, log_name, env=env, stdout=write_end)
+        finally:
+            os.close(write_end)
+        try:
+            return process, read_line(read_end, timeout, lambda: process.poll() is None)
+        finally:
+            os.close(read_end)
+
     @staticmethod
     def stop(process, sig=signal.SIGTERM, timeout=10.0):
         """Signals the process group and waits; kills the group when it does not end in time."""
@@ -329,17 +343,9 @@ class DemoStack:
         self.content_server = None
 
     def start(self, timeout=60.0):
-        read_end, write_end = os.pipe()
         argv = [str(SOURCE_DIR / "scripts" / "demo-stack"), "--content-port", "0", "--icecast-port", "0"]
-        try:
-            self.process = self.world.spawn(argv, "demo-stack.log",
-                                            env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)}, stdout=write_end)
-        finally:
-            os.close(write_end)
-        try:
-            line = read_line(read_end, timeout, lambda: self.process.poll() is None)
-        finally:
-            os.close(read_end)
+        self.process, line = self.world.spawn_for_line(argv, "demo-stack.log", timeout,
+                                                       env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)})
         match = re.match(r"WAVELARK_CONTENT_SERVER=(\S+)", line or "")
         if not match:
             raise StepFailed("the demo stack did not report ready:\n" + tail(self.process.log_path))

@@ -23,6 +23,7 @@ class TrayTestCase(unittest.TestCase):
     """Each test gets its own Xvfb, tray host, runtime folder and working folders."""
 
     content_server = None  # set by subclasses that run the demo stack
+    desktop_class = Desktop  # the notification area the program runs in
 
     @classmethod
     def setUpClass(cls):
@@ -32,7 +33,7 @@ class TrayTestCase(unittest.TestCase):
     def setUp(self):
         self.world = World(self.id().rsplit(".", 1)[-1][:32])
         self.addCleanup(self._close_world)
-        self.desktop = Desktop(self.world)
+        self.desktop = self.desktop_class(self.world)
         with self.step("starting Xvfb and the tray host"):
             self.desktop.start()
 
