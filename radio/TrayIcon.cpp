@@ -3,21 +3,28 @@
 #include "app/SessionBus.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcTray, "wavelark.tray")
 
 // Qt's own test for showing a tray icon as a StatusNotifierItem, made once per process when the
-// first icon is made: a watcher on the session bus that reports a registered host.
+// first icon is made: a watcher on the session bus that reports a registered host. One plain
+// property read, bounded, that never starts a watcher: the window thread waits for it.
 static bool StatusNotifierHostRegistered()
 {
     if (!SessionBusReachable())
         return false;
     const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
-    QDBusInterface watcher(watcherName, QStringLiteral("/StatusNotifierWatcher"), watcherName,
-                           QDBusConnection::sessionBus());
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        watcherName, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcherName << QStringLiteral("IsStatusNotifierHostRegistered");
+    get.setAutoStartService(false);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
 static void InitRadioResources()
