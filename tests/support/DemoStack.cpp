@@ -21,7 +21,8 @@ DemoStack::DemoStack(const QStringList& extraArguments)
         QStringLiteral("--icecast-port"),
         QStringLiteral("0"),
         QStringLiteral("--content-server-bin"),
-        qEnvironmentVariable("WAVELARK_BUILD_DIR") + QStringLiteral("/wavelark-content-server")};
+        qEnvironmentVariable("WAVELARK_BUILD_DIR") + QStringLiteral("/wavelark-content-server"),
+        QStringLiteral("--wait-all")};
     arguments += extraArguments;
     m_process.start(QStringLiteral("bash"), arguments);
     if (!m_process.waitForStarted(5000))

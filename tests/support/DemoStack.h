@@ -6,6 +6,8 @@
 
 // One running scripts/demo-stack on free ports (real Icecast, GStreamer feeders and the content
 // server), started in the constructor and stopped by the destructor. It dies with the test.
+// The constructor returns once every mount is live, the HLS stream included (the script's
+// --wait-all), since the tests of the stack and of every stream format play them all.
 class DemoStack
 {
 public:
