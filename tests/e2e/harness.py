@@ -337,13 +337,17 @@ class World:
 class DemoStack:
     """scripts/demo-stack on free ports: Icecast with the tone mounts and the content server."""
 
-    def __init__(self, world):
+    def __init__(self, world, wait_all=False):
         self.world = world
+        self.wait_all = wait_all
         self.process = None
         self.content_server = None
 
     def start(self, timeout=60.0):
         argv = [str(SOURCE_DIR / "scripts" / "demo-stack"), "--content-port", "0", "--icecast-port", "0"]
+        if self.wait_all:
+            # Ready only once the HLS stream is playable too, a few seconds after the rest.
+            argv.append("--wait-all")
         self.process, line = self.world.spawn_for_line(argv, "demo-stack.log", timeout,
                                                        env={"WAVELARK_BUILD_DIR": str(BUILD_DIR)})
         match = re.match(r"WAVELARK_CONTENT_SERVER=(\S+)", line or "")

@@ -20,6 +20,8 @@ PLAYING_AGAIN = re.compile(r"^wavelark\.stream: playing again: (?P<url>\S+)")
 
 
 class StreamsKeepPlaying(StackTestCase):
+    wait_all_mounts = True  # test_every_stream_format_plays_its_tone plays the HLS channel
+
     def stack_says(self, text, timeout=30, times=1):
         """Waits until the demo stack's log holds `text` at least `times` times (the stack lives
         for the whole class, so an earlier test may have said it already)."""

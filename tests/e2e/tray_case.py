@@ -208,11 +208,13 @@ class TrayTestCase(unittest.TestCase):
 class StackTestCase(TrayTestCase):
     """A TrayTestCase whose tests share one demo stack, started for the class."""
 
+    wait_all_mounts = False  # True in a class that plays the HLS stream
+
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
         cls.stack_world = World("stack")
-        cls.stack = DemoStack(cls.stack_world)
+        cls.stack = DemoStack(cls.stack_world, wait_all=cls.wait_all_mounts)
         try:
             cls.content_server = cls.stack.start()
         except Exception:
