@@ -4,10 +4,21 @@
 #include <QtGlobal>
 #include <sys/stat.h>
 
+namespace {
+
+// Named where no bus can be reached: a connection to it fails at once, so libdbus and GLib never
+// fall back to starting a bus. Qt's tray icon asks libdbus for the session bus when it is made
+// (to look for a status-notifier host), and that autolaunch through dbus-launch could hang the
+// window thread for good on a loaded machine.
+constexpr char kNoSessionBusAddress[] = "unix:path=/nonexistent/wavelark-no-session-bus";
+
+} // namespace
+
 bool SessionBusReachable()
 {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty())
+        return address != kNoSessionBusAddress;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.isEmpty())
         return false;
@@ -17,6 +28,9 @@ bool SessionBusReachable()
 
 void KeepLibrariesOffAMissingSessionBus()
 {
-    if (!SessionBusReachable() && qEnvironmentVariableIsEmpty("GSETTINGS_BACKEND"))
+    if (SessionBusReachable())
+        return;
+    if (qEnvironmentVariableIsEmpty("GSETTINGS_BACKEND"))
         qputenv("GSETTINGS_BACKEND", "memory");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", kNoSessionBusAddress);
 }

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
@@ -254,13 +255,25 @@ TEST_F(MprisProgramTest, WithNoSessionBusAnywhereNothingTriesToStartOne)
     launcher.close();
     launcher.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                             QFileDevice::ExeOwner);
+    // On a real X display: libdbus starts a bus only for one, and there Qt's tray icon asks for
+    // the session bus as it is made, before anything of the program's own runs.
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"),
+               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp")});
+    const auto stopXvfb = qScopeGuard([&xvfb] {
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+    });
+    ASSERT_TRUE(WaitUntil([&] { return xvfb.canReadLine(); }, 10000)) << "Xvfb did not start";
+    const QString display = QLatin1Char(':') + QString::fromLatin1(xvfb.readLine().trimmed());
     Program program(m_content.Root(), "Elbwelle Hamburg", m_runtime.path(), QString(),
-                    [&tools](QProcessEnvironment& env) {
+                    [&tools, &display](QProcessEnvironment& env) {
                         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
                         env.remove(QStringLiteral("GSETTINGS_BACKEND"));
-                        // libdbus starts a bus only for an X display (the program itself runs
-                        // offscreen here).
-                        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+                        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+                        env.insert(QStringLiteral("DISPLAY"), display);
                         env.insert(QStringLiteral("PATH"), tools.path() + QLatin1Char(':') +
                                                                env.value(QStringLiteral("PATH")));
                     });
