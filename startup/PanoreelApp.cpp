@@ -54,8 +54,6 @@ void QuitOnTerminationSignals(QObject* owner, const std::function<void()>& quit)
 
 int CPanoreelApp::InitInstance()
 {
-    // Informational lines stay on; QT_LOGGING_RULES (e.g. "wavelark.*=true") overrides this.
-    QLoggingCategory::setFilterRules(QStringLiteral("wavelark.*.debug=false"));
     SingleInstance instance(QString::fromLatin1(kInstanceMutexName));
     qApp->setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(new KeyFilter(qApp));
