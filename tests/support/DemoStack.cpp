@@ -11,7 +11,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-DemoStack::DemoStack(const QStringList& extraArguments)
+DemoStack::DemoStack(const QStringList& extraArguments, Ready ready)
 {
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     QStringList arguments{
@@ -21,8 +21,9 @@ DemoStack::DemoStack(const QStringList& extraArguments)
         QStringLiteral("--icecast-port"),
         QStringLiteral("0"),
         QStringLiteral("--content-server-bin"),
-        qEnvironmentVariable("WAVELARK_BUILD_DIR") + QStringLiteral("/wavelark-content-server"),
-        QStringLiteral("--wait-all")};
+        qEnvironmentVariable("WAVELARK_BUILD_DIR") + QStringLiteral("/wavelark-content-server")};
+    if (ready == Ready::AllMounts)
+        arguments += QStringLiteral("--wait-all");
     arguments += extraArguments;
     m_process.start(QStringLiteral("bash"), arguments);
     if (!m_process.waitForStarted(5000))

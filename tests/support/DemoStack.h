@@ -6,12 +6,17 @@
 
 // One running scripts/demo-stack on free ports (real Icecast, GStreamer feeders and the content
 // server), started in the constructor and stopped by the destructor. It dies with the test.
-// The constructor returns once every mount is live, the HLS stream included (the script's
-// --wait-all), since the tests of the stack and of every stream format play them all.
+// By default the constructor returns once every mount is live, the HLS stream included (the
+// script's --wait-all), since the tests of the stack and of every stream format play them all.
 class DemoStack
 {
 public:
-    explicit DemoStack(const QStringList& extraArguments = {});
+    enum class Ready {
+        AllMounts,  // --wait-all
+        FirstStart, // the script's own ready line: what a first start needs; HLS follows
+    };
+
+    explicit DemoStack(const QStringList& extraArguments = {}, Ready ready = Ready::AllMounts);
     ~DemoStack();
     DemoStack(const DemoStack&) = delete;
     DemoStack& operator=(const DemoStack&) = delete;

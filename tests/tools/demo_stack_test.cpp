@@ -438,16 +438,60 @@ TEST_F(DemoStackTest, MisbehavingStreamsMisbehaveAsDocumented)
 
 // However the stack ends, nothing it started may stay behind: not the feeders, not the
 // content server, not Icecast running under its own user.
+// Without --wait-all the ready line comes once what a first start needs is live: the content
+// server and every Icecast mount. The HLS stream follows, and the script says when.
+TEST(DemoStackLifetime, ReadyForAFirstStartThenTheHlsStreamFollows)
+{
+    DemoStack stack({}, DemoStack::Ready::FirstStart);
+    ASSERT_GT(stack.Port(), 0) << stack.Line().constData();
+    const QByteArray icecast = stack.IcecastBase();
+    ASSERT_FALSE(icecast.isEmpty()) << stack.Log().constData();
+    const int icecastPort = icecast.mid(icecast.lastIndexOf(':') + 1).toInt();
+
+    QByteArray hlsMount;
+    QList<QByteArray> checked;
+    for (const StreamRow& row : ReadStreamTable()) {
+        if (row.format == "hls")
+            hlsMount = row.mount;
+        if (row.offered == "-" || row.format == "hls" || row.format == "pls" ||
+            checked.contains(row.mount))
+            continue;
+        checked.append(row.mount);
+        SCOPED_TRACE(row.mount.toStdString());
+        const std::optional<StreamRead> audio =
+            ReadStream(icecastPort, row.mount, 4096, milliseconds(5000));
+        ASSERT_TRUE(audio.has_value());
+        EXPECT_EQ(audio->status, 200);
+        EXPECT_GE(audio->body.size(), 4096);
+    }
+    EXPECT_GE(checked.size(), 8);
+    ASSERT_FALSE(hlsMount.isEmpty());
+
+    ASSERT_TRUE(stack.WaitForLog("all mounts live in ", 1, 30000)) << stack.Log().constData();
+    const std::optional<StreamRead> list =
+        ReadStream(stack.Port(), hlsMount, 1 << 16, milliseconds(5000));
+    ASSERT_TRUE(list.has_value());
+    EXPECT_EQ(list->status, 200);
+    EXPECT_GE(list->body.count("#EXTINF"), 3) << list->body.constData();
+}
+
 TEST(DemoStackLifetime, LeavesNoProcessBehind)
 {
     struct Case
     {
         int signal;
         bool cleanExit;
+        // FirstStart: stopped at once, while the HLS stream is still starting.
+        DemoStack::Ready ready;
     };
-    for (const Case c : {Case{SIGTERM, true}, Case{SIGINT, true}, Case{SIGKILL, false}}) {
+    for (const Case c : {Case{SIGTERM, true, DemoStack::Ready::AllMounts},
+                         Case{SIGTERM, true, DemoStack::Ready::FirstStart},
+                         Case{SIGINT, true, DemoStack::Ready::AllMounts},
+                         Case{SIGKILL, false, DemoStack::Ready::AllMounts}}) {
         SCOPED_TRACE(strsignal(c.signal));
-        DemoStack stack;
+        SCOPED_TRACE(c.ready == DemoStack::Ready::FirstStart ? "at the first-start ready line"
+                                                             : "with every mount live");
+        DemoStack stack({}, c.ready);
         ASSERT_GT(stack.Port(), 0) << stack.Line().constData();
         const std::vector<ProcessId> children = DescendantsOf(stack.Pid());
         QByteArray icecastCommand;
