@@ -5,7 +5,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QImageReader>
 #include <QLoggingCategory>
+#include <QPixmap>
 
 Q_LOGGING_CATEGORY(lcTray, "wavelark.tray")
 
@@ -27,6 +29,19 @@ static bool StatusNotifierHostRegistered()
            reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
+// The frames are PNG files of our own: read them with Qt's built-in PNG reader. Without a fixed
+// format Qt would first load every image plugin (GIF, ICO, JPEG, SVG and their libraries) to
+// ask each whether it knows the file, about 5 ms before the tray icon can be shown.
+static QIcon TrayFrame(const QString& path)
+{
+    QImageReader reader(path, QByteArrayLiteral("png"));
+    reader.setAutoDetectImageFormat(false);
+    const QImage frame = reader.read();
+    if (frame.isNull())
+        qCWarning(lcTray) << "tray icon frame" << path << "is unreadable:" << reader.errorString();
+    return QIcon(QPixmap::fromImage(frame));
+}
+
 static void InitRadioResources()
 {
     // The frames live in this static library's resources; make sure the linker keeps them.
@@ -38,7 +53,8 @@ TrayIcon::TrayIcon(QObject* parent)
 {
     InitRadioResources();
     for (int i = 0; i < kTrayIconCount; ++i)
-        m_trayIcons[static_cast<size_t>(i)] = QIcon(QStringLiteral(":/radio/tray%1.png").arg(i));
+        m_trayIcons[static_cast<size_t>(i)] =
+            TrayFrame(QStringLiteral(":/radio/tray%1.png").arg(i));
 
     connect(&m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
