@@ -51,9 +51,15 @@ QByteArray DemoStack::Log()
 
 QByteArray DemoStack::IcecastBase()
 {
-    static const QRegularExpression line(QStringLiteral("Icecast on (127\\.0\\.0\\.1:\\d+)"));
+    const int port = IcecastPort();
+    return port > 0 ? "http://127.0.0.1:" + QByteArray::number(port) : QByteArray();
+}
+
+int DemoStack::IcecastPort()
+{
+    static const QRegularExpression line(QStringLiteral("Icecast on 127\\.0\\.0\\.1:(\\d+)"));
     const QRegularExpressionMatch match = line.match(QString::fromUtf8(Log()));
-    return match.hasMatch() ? "http://" + match.captured(1).toUtf8() : QByteArray();
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
 void DemoStack::Signal(int signal)

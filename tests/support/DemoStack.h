@@ -25,6 +25,8 @@ public:
     int Port() const { return m_port; }
     // "http://127.0.0.1:PORT" of Icecast, empty when unknown.
     QByteArray IcecastBase();
+    // Icecast's port, 0 when unknown.
+    int IcecastPort();
     QByteArray Line() const { return m_line; }
     QProcess& Process() { return m_process; }
     int Pid() { return static_cast<int>(m_process.processId()); }
