@@ -24,6 +24,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +82,75 @@ std::optional<HttpAnswer> RawRequest(int port, const QByteArray& method, const Q
     }
     answer.body = reply.mid(headerEnd + 4);
     return answer;
+}
+
+// Sends a request with a body of `bodySize` bytes, declared up front by Content-Length or sent in
+// 64 KiB chunks, and stops sending as soon as the server answers or hangs up (a server that
+// refuses the body does so early). Returns the answer's status.
+std::optional<int> RequestWithBody(int port, const QByteArray& method, qint64 bodySize,
+                                   bool chunked)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return std::nullopt;
+    const timeval sendBound{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendBound, sizeof sendBound);
+    sockaddr_in address = LoopbackAddress(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const auto sendAll = [fd](const QByteArray& bytes) {
+        return ::send(fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL) ==
+               bytes.size();
+    };
+    QByteArray head = method + " /wavelark/index.php HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    head += chunked ? QByteArray("Transfer-Encoding: chunked\r\n\r\n")
+                    : "Content-Length: " + QByteArray::number(bodySize) + "\r\n\r\n";
+    const QByteArray piece(64 * 1024, 'x');
+    const QByteArray unit =
+        chunked ? QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n" : piece;
+    bool sending = sendAll(head);
+    qint64 sent = 0;
+    while (sending && sent < bodySize) {
+        pollfd answered{fd, POLLIN, 0};
+        if (::poll(&answered, 1, 0) > 0)
+            break;
+        sending = sendAll(unit);
+        sent += piece.size();
+    }
+    if (sending && chunked && sent >= bodySize)
+        sendAll("0\r\n\r\n");
+
+    QByteArray reply;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline && !reply.contains("\r\n")) {
+        pollfd waiting{fd, POLLIN, 0};
+        if (::poll(&waiting, 1, 200) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        reply.append(buffer, static_cast<qsizetype>(got));
+    }
+    ::close(fd);
+    if (!reply.startsWith("HTTP/1.1 "))
+        return std::nullopt;
+    return reply.mid(9, 3).toInt();
+}
+
+// The most memory the process has held, from the kernel's high-water mark.
+qint64 PeakResidentKiB(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 QString SourceDir()
@@ -365,6 +435,30 @@ TEST_F(ContentServerTest, RefusesPathsLeavingItsRoots)
         EXPECT_TRUE(answer.body.startsWith("<!DOCTYPE html>"));
         EXPECT_FALSE(answer.body.contains("top secret"));
     }
+}
+
+// The server takes no request bodies: a large one is refused with 413 before it is read, so a
+// client cannot make the server hold it in memory, however the body comes.
+TEST_F(ContentServerTest, RefusesLargeRequestBodiesUnread)
+{
+    struct Case
+    {
+        const char* method;
+        bool chunked;
+    };
+    constexpr qint64 kBody = 32 * 1024 * 1024;
+    for (const Case c :
+         {Case{"POST", false}, Case{"POST", true}, Case{"GET", false}, Case{"PUT", true}}) {
+        SCOPED_TRACE(std::string(c.method) + (c.chunked ? " chunked" : " with Content-Length"));
+        EXPECT_EQ(RequestWithBody(m_server->Port(), c.method, kBody, c.chunked), 413);
+    }
+    // Small bodies are still fine, and the server goes on serving.
+    EXPECT_EQ(RequestWithBody(m_server->Port(), "GET", 100, false), 200);
+    EXPECT_EQ(Get("/wavelark/channelsplus/versionplus.txt").status, 200);
+    // A server that kept the bodies would have held 32 MiB at least.
+    const qint64 peak = PeakResidentKiB(m_server->Process().processId());
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 16 * 1024);
 }
 
 TEST_F(ContentServerTest, LogsOneLinePerRequestAndStopsCleanlyOnSignals)

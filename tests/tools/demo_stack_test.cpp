@@ -20,6 +20,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <netinet/in.h>
@@ -29,6 +30,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -374,6 +376,54 @@ TEST_F(DemoStackTest, EachMountPlaysItsOwnTone)
         ASSERT_TRUE(measured.has_value()) << "no audio decoded";
         EXPECT_NEAR(*measured, it.value(), it.value() * 0.02);
     }
+}
+
+// Both Icecast passwords stay private: the configuration that holds them is readable by this
+// user and Icecast only, and no process of the stack carries one on its command line, which
+// every local user can read.
+TEST_F(DemoStackTest, KeepsItsPasswordsOffCommandLinesAndPrivate)
+{
+    const std::vector<ProcessId> children = DescendantsOf(s_stack->Pid());
+    QString config;
+    for (const ProcessId& child : children) {
+        const QByteArray command = CommandLine(child.pid);
+        if (command.startsWith("icecast2 "))
+            config = QString::fromUtf8(command.split(' ').value(2));
+    }
+    ASSERT_FALSE(config.isEmpty());
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QByteArrayList passwords;
+    for (const char* tag : {"source-password", "admin-password"}) {
+        const QByteArray open = QByteArray("<") + tag + '>';
+        const qsizetype start = text.indexOf(open) + open.size();
+        const QByteArray password = text.mid(start, text.indexOf('<', start) - start);
+        ASSERT_GE(password.size(), 16) << tag;
+        passwords.append(password);
+    }
+
+    struct stat status = {};
+    ASSERT_EQ(::stat(QFile::encodeName(config).constData(), &status), 0);
+    EXPECT_EQ(status.st_uid, ::geteuid());
+    if (::geteuid() == 0) {
+        // Icecast runs as its own user and reads it through its group.
+        const group* icecast = ::getgrnam("icecast");
+        ASSERT_NE(icecast, nullptr);
+        EXPECT_EQ(status.st_gid, icecast->gr_gid);
+        EXPECT_EQ(status.st_mode & 0777, 0640u);
+    } else {
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+    }
+
+    int feeders = 0;
+    for (const ProcessId& process : DescendantsOf(s_stack->Pid())) {
+        const QByteArray command = CommandLine(process.pid);
+        feeders += command.startsWith("gst-launch-1.0 ") ? 1 : 0;
+        for (const QByteArray& password : passwords)
+            EXPECT_FALSE(command.contains(password)) << command.constData();
+    }
+    EXPECT_GE(feeders, 10);
 }
 
 TEST_F(DemoStackTest, StreamTitlesArriveAsTags)

@@ -41,6 +41,9 @@ constexpr int kDefaultPort = 8080;
 constexpr std::string_view kDefaultStreamBase = "http://127.0.0.1:8000";
 // Content files are a few kilobytes; anything far larger is not demo content.
 constexpr std::uintmax_t kMaxFileSize = 16u * 1024u * 1024u;
+// The server only answers GET and takes no request bodies; without a cap the library keeps any
+// body a client sends in memory (a 200 MB body took 270 MB). Larger bodies get 413 unread.
+constexpr std::uint64_t kMaxRequestBody = 4096;
 
 struct Options
 {
@@ -240,6 +243,8 @@ const char* ReasonText(int status)
         return "Not Found";
     case 405:
         return "Method Not Allowed";
+    case 413:
+        return "Payload Too Large";
     case 500:
         return "Internal Server Error";
     default:
@@ -324,6 +329,21 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
 
     httplib::Server server;
+    server.set_payload_max_length(kMaxRequestBody);
+    // The library's own cap covers only bodies with a Content-Length: a chunked body of any size
+    // is read into memory whole. So any body that is too large or of unknown length is refused
+    // from its headers, before a byte of it is read, whatever the method.
+    server.set_pre_routing_handler(
+        [](const httplib::Request& request, httplib::Response& response) {
+            if (!request.has_header("Transfer-Encoding") &&
+                request.get_header_value<std::uint64_t>("Content-Length") <= kMaxRequestBody)
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.status = 413;
+            return httplib::Server::HandlerResponse::Handled;
+        });
+    // One request per connection: after a refusal the unread body would otherwise be parsed as
+    // the next request, a line at a time, with no bound on a line's length.
+    server.set_keep_alive_max_count(1);
     server.Get(".*", [&options](const httplib::Request& request, httplib::Response& response) {
         Serve(*options, request, response);
     });
