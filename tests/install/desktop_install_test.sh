@@ -24,13 +24,14 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 entry=$prefix/share/applications/wavelark.desktop
 [ -f "$entry" ] || fail "no desktop entry"
 desktop-file-validate "$entry" || fail "desktop-file-validate rejects $entry"
-for file in bin/wavelark bin/wavelark-webview bin/libwavelark_webengine.so \
+for file in libexec/wavelark/wavelark libexec/wavelark/wavelark-webview \
+            libexec/wavelark/libwavelark_webengine.so bin/wavelark-pack \
             share/wavelark/Interface/radio.int \
             share/icons/hicolor/scalable/apps/wavelark.svg \
             share/icons/hicolor/48x48/apps/wavelark.png; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
-[ -x "$prefix/bin/wavelark-launch" ] || fail "the launcher is not installed as a program"
+[ -x "$prefix/bin/wavelark" ] || fail "the launcher is not installed as a program"
 grep -qx 'Icon=wavelark' "$entry" || fail "the entry names another icon"
 grep -qx 'Categories=AudioVideo;Audio;Player;' "$entry" || fail "the entry is not an audio player"
 
@@ -38,7 +39,7 @@ grep -qx 'Categories=AudioVideo;Audio;Player;' "$entry" || fail "the entry is no
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 command=${exec_line#\"}
 command=${command%\"}
-[ "$command" = "$prefix/bin/wavelark-launch" ] || fail "Exec is $exec_line"
+[ "$command" = "$prefix/bin/wavelark" ] || fail "Exec is $exec_line"
 
 # A user with no Wavelark folder yet, no desktop bus and no content server.
 home=$tmp/home
