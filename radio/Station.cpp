@@ -237,6 +237,7 @@ void CStation::OnInitDialog()
     m_tree = new CMediaView(m_context.catalogue, Client());
     SetControlId(m_tree, kIdChannelTree);
     m_tree->setAccessibleName(QStringLiteral("Channels"));
+    m_tree->setHeaderLabel(QStringLiteral("Channels")); // hidden; screen readers read it
     const auto px = [this](int value) { return static_cast<int>(std::lround(value * Scale())); };
     m_tree->setGeometry(px(kTreeRect.x()), px(kTreeRect.y()), px(kTreeRect.width()),
                         px(kTreeRect.height()));
