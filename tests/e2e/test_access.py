@@ -160,12 +160,18 @@ class ScreenReaderView:
         return None
 
     def window(self, pid):
-        """The program's accessible window that holds a check box named Mute."""
+        """The program's radio window: the one with a check box named Mute."""
+        return self.window_with(pid, "check box", "Mute")
+
+    def window_with(self, pid, role, name):
+        """The program's shown window that holds a control of `role` named `name`."""
         app = self.application(pid)
         if app is None:
             return None
         for window in app:
-            if window is not None and self.find(window, "check box", "Mute", depth=4):
+            if window is None or "showing" not in self.states(window):
+                continue
+            if self.find(window, role, name, depth=4):
                 return window
         return None
 
@@ -291,6 +297,22 @@ class ScreenReader(AccessTestCase):
                                                      "object:value-changed"))
                                     and name == "Volume" for kind, name, _ in reader.events),
                         MENU_TIMEOUT, "the move announced")
+
+        with self.step("About us opens the About window, read and closed over AT-SPI"):
+            reader.do(next(n for n in by_role["push button"] if n.name == "About us"), "Press")
+            about = reader.wait(lambda: reader.window_with(program.process.pid, "push button",
+                                                           "Close"), MENU_TIMEOUT,
+                                "the About window over AT-SPI")
+            shown = [(n.getRoleName(), n.name) for n in reader.walk(about, depth=4)
+                     if "showing" in reader.states(n)]
+            for expected in [("label", "Wavelark Plus"), ("image", "Wavelark"),
+                             ("label", "Internet radio from the notification area"),
+                             ("label", "Version 3.0"), ("push button", "Close")]:
+                self.assertIn(expected, shown)
+            reader.do(reader.find(about, "push button", "Close"), "Press")
+            reader.wait(lambda: not reader.window_with(program.process.pid, "push button",
+                                                       "Close"), MENU_TIMEOUT,
+                        "the About window to close")
 
         with self.step("press Hide through its action: the window goes, the volume is stored"):
             reader.do(next(n for n in by_role["push button"] if n.name == "Hide"), "Press")
