@@ -109,19 +109,17 @@ TEST(AccessibleControls, RolesNamesAndStates)
     } cases[] = {
         {"push button", panel.hide, QAccessible::Button, QStringLiteral("Hide"), true, false,
          false},
-        {"check box", panel.mute, QAccessible::CheckBox, QStringLiteral("Mute"), true, true,
-         false},
+        {"check box", panel.mute, QAccessible::CheckBox, QStringLiteral("Mute"), true, true, false},
         {"selected option", panel.random, QAccessible::RadioButton,
          QStringLiteral("Random Selection every start"), true, true, true},
         // The mnemonic mark is not read out.
         {"other option", panel.keep, QAccessible::RadioButton,
          QStringLiteral("Keep selected Channel"), true, true, false},
-        {"slider", panel.volume, QAccessible::Slider, QStringLiteral("Volume"), true, false,
-         false},
+        {"slider", panel.volume, QAccessible::Slider, QStringLiteral("Volume"), true, false, false},
         {"group frame", panel.frame, QAccessible::Grouping, QStringLiteral("Controls"), false,
          false, false},
-        {"text line", panel.label, QAccessible::StaticText, QStringLiteral("Select country"),
-         false, false, false},
+        {"text line", panel.label, QAccessible::StaticText, QStringLiteral("Select country"), false,
+         false, false},
         {"window", &panel.dialog, QAccessible::Dialog, QStringLiteral("Wavelark"), false, false,
          false},
     };
@@ -220,8 +218,10 @@ TEST(AccessibleControls, ActionsWorkAsTheUsersOwnHands)
 
     // A disabled control offers nothing to do.
     panel.keep->setEnabled(false);
-    EXPECT_FALSE(Accessible(panel.keep)->actionInterface()->actionNames().contains(
-        QAccessibleActionInterface::toggleAction()));
+    EXPECT_FALSE(Accessible(panel.keep)
+                     ->actionInterface()
+                     ->actionNames()
+                     .contains(QAccessibleActionInterface::toggleAction()));
 }
 
 TEST(AccessibleControls, SpokenTextDropsMnemonicMarksAndLineBreaks)
@@ -231,9 +231,12 @@ TEST(AccessibleControls, SpokenTextDropsMnemonicMarksAndLineBreaks)
         const char* text;
         const char* spoken;
     } cases[] = {
-        {"&Hide", "Hide"},           {"Rock && Roll", "Rock & Roll"},
-        {"Two\n lines", "Two lines"}, {"trailing &", "trailing"},
-        {"&&&x", "&x"},               {"", ""},
+        {"&Hide", "Hide"},
+        {"Rock && Roll", "Rock & Roll"},
+        {"Two\n lines", "Two lines"},
+        {"trailing &", "trailing"},
+        {"&&&x", "&x"},
+        {"", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SpokenText(QString::fromUtf8(c.text)), QString::fromUtf8(c.spoken)) << c.text;
@@ -245,9 +248,8 @@ TEST(KeyboardUse, TabAndShiftTabGoThroughTheControlsInReadingOrder)
     qApp->installEventFilter(&filter);
     Panel panel;
     panel.ShowActive();
-    const std::vector<QWidget*> reading = {panel.countries, panel.tree,   panel.random,
-                                           panel.keep,      panel.volume, panel.mute,
-                                           panel.hide};
+    const std::vector<QWidget*> reading = {panel.countries, panel.tree, panel.random, panel.keep,
+                                           panel.volume,    panel.mute, panel.hide};
     // The window opens with its first control focused.
     EXPECT_EQ(QApplication::focusWidget(), reading.front());
     for (size_t i = 1; i <= reading.size(); ++i) {
@@ -292,7 +294,7 @@ TEST(KeyboardUse, SpaceAndArrowsWorkTheFocusedControl)
         Qt::Key key;
         int value;
     } slides[] = {
-        {Qt::Key_Right, 51}, {Qt::Key_Left, 50},    {Qt::Key_PageUp, 60},
+        {Qt::Key_Right, 51},    {Qt::Key_Left, 50}, {Qt::Key_PageUp, 60},
         {Qt::Key_PageDown, 50}, {Qt::Key_End, 100}, {Qt::Key_Home, 0},
     };
     for (const auto& s : slides) {
@@ -314,7 +316,7 @@ TEST(KeyboardUse, TheKeyFilterLetsOnlyTabThrough)
         Qt::Key key;
         bool swallowedInDialog;
     } cases[] = {
-        {Qt::Key_Escape, true}, {Qt::Key_Alt, true},     {Qt::Key_AltGr, true},
+        {Qt::Key_Escape, true}, {Qt::Key_Alt, true},      {Qt::Key_AltGr, true},
         {Qt::Key_Tab, false},   {Qt::Key_Backtab, false}, {Qt::Key_Return, false},
         {Qt::Key_Space, false},
     };
