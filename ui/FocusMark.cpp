@@ -1,6 +1,8 @@
 #include "ui/FocusMark.h"
 
+#include "ui/CheckButton.h"
 #include "ui/OwnerDrawnBox.h"
+#include "ui/RadioButton.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -49,6 +51,10 @@ FocusMark::~FocusMark()
 
 QRect FocusMark::MarkRect(const QWidget* control)
 {
+    if (qobject_cast<const CCheckButton*>(control) || qobject_cast<const CRadioButton*>(control)) {
+        const auto* button = static_cast<const QAbstractButton*>(control);
+        return OwnerDrawnBox::FocusRect(button->fontMetrics(), button->rect(), button->text());
+    }
     if (qobject_cast<const QPushButton*>(control) || qobject_cast<const QComboBox*>(control))
         return control->rect().adjusted(kFramedInset, kFramedInset, -kFramedInset, -kFramedInset);
     return control->rect();

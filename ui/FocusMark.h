@@ -11,8 +11,8 @@
 //    .-----------------------.
 //    | . . . . . . . . . . . |   push buttons and drop-down lists: 3 pixels inside the
 //    | .        Hide       . |   control, clear of the frame the style draws
-//    | . . . . . . . . . . . |   every other control: on its outer edge
-//    '-----------------------'
+//    | . . . . . . . . . . . |   check box and option buttons: round their text
+//    '-----------------------'   (OwnerDrawnBox::FocusRect); others: on their outer edge
 //
 // The dots alternate pixel by pixel (a dot where x + y is even), as the desktop's focus
 // rectangle does. The mark shows once a key is pressed in the window and goes when a mouse
