@@ -46,7 +46,8 @@ FocusMark::FocusMark(QWidget* surface) : QFocusFrame(surface), m_surface(surface
 
 FocusMark::~FocusMark()
 {
-    qApp->removeEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
 }
 
 QRect FocusMark::MarkRect(const QWidget* control)
