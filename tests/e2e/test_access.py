@@ -259,9 +259,11 @@ class ScreenReader(AccessTestCase):
             self.assertNotIn("checked", reader.states(mute))
             checked = [n.name for n in by_role["radio button"] if "checked" in reader.states(n)]
             self.assertEqual(checked, ["Keep selected Channel"])
-            # The tree's current item says it is focused too, inside its tree.
-            focused = [n for n in controls if "focused" in reader.states(n)
-                       and n.getRoleName() != "table cell"]
+            # The tree's current item says it is focused too, inside its tree. The window
+            # takes the input focus a moment after the display gave it.
+            focused = reader.wait(lambda: [n for n in controls if "focused" in reader.states(n)
+                                           and n.getRoleName() != "table cell"],
+                                  MENU_TIMEOUT, "a focused control")
             self.assertEqual([n.getRoleName() for n in focused], ["combo box"])
             self.assertEqual(focused[0].name, home, "the list names the country it shows")
             slider = by_role["slider"][0]
