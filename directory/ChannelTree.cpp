@@ -277,6 +277,14 @@ void CMediaView::mouseMoveEvent(QMouseEvent* event)
 
 void CMediaView::keyPressEvent(QKeyEvent* event)
 {
+    // Enter starts the selected channel again, as a click does; the window has no default
+    // button for it to press.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        StartSelectedChannel();
+        return;
+    }
     const auto input = CountUserInput(m_userInputDepth);
     QTreeWidget::keyPressEvent(event);
 }

@@ -14,8 +14,8 @@ class QTreeWidgetItem;
 // The tree in which the radio window lists a country's channels under one parent item. A
 // channel is a leaf whose text is the channel's name; items with children only group and never
 // start anything. The tree asks for a channel to be started when the user selects or clicks
-// one; it does not own the player. Its context menu adds a channel to the favourites and
-// removes one from them.
+// one, or presses Enter on it; it does not own the player. Its context menu adds a channel to
+// the favourites and removes one from them.
 class CMediaView : public QTreeWidget
 {
     Q_OBJECT

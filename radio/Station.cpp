@@ -117,6 +117,7 @@ void CStation::CreateControls()
 
     AddStatic(kIdVolumeLabel, "Volume", {27, 163, 78, 8});
     m_volume = new CCoolSlider(m_context.skin, client);
+    m_volume->setAccessibleName(QStringLiteral("Volume"));
     PlaceControl(m_volume, kIdVolumeSlider, {18, 173, 94, 25}, scale);
     connect(m_volume, &QAbstractSlider::valueChanged, this, &CStation::OnVolumeMoved);
     // Every scroll counts, also one at an end stop that moves nothing: it still clears Mute.
@@ -235,6 +236,8 @@ void CStation::OnInitDialog()
 
     m_tree = new CMediaView(m_context.catalogue, Client());
     SetControlId(m_tree, kIdChannelTree);
+    m_tree->setAccessibleName(QStringLiteral("Channels"));
+    m_tree->setHeaderLabel(QStringLiteral("Channels")); // hidden; screen readers read it
     const auto px = [this](int value) { return static_cast<int>(std::lround(value * Scale())); };
     m_tree->setGeometry(px(kTreeRect.x()), px(kTreeRect.y()), px(kTreeRect.width()),
                         px(kTreeRect.height()));

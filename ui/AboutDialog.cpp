@@ -2,6 +2,7 @@
 
 #include "ui/BodyDrag.h"
 #include "ui/SkinCursors.h"
+#include "ui/TabOrder.h"
 
 #include <QPushButton>
 
@@ -30,5 +31,6 @@ CRadioAbout::CRadioAbout(const Skin& skin, const QByteArray& versionText, QWidge
 
 void CRadioAbout::showEvent(QShowEvent* event)
 {
+    SetReadingTabOrder(Client());
     QWidget::showEvent(event);
 }

@@ -7,20 +7,29 @@
 CCheckButton::CCheckButton(const QString& text, QWidget* parent) : QAbstractButton(parent)
 {
     setText(text);
-    connect(this, &QAbstractButton::clicked, this, &CCheckButton::Toggle);
+    setCheckable(true);
+    connect(this, &QAbstractButton::toggled, this, &CCheckButton::OnCheckedChanged);
 }
 
 void CCheckButton::Toggle()
 {
-    m_bChecked = 1 - m_bChecked;
-    Q_EMIT Toggled(m_bChecked);
-    update();
+    setChecked(!isChecked());
 }
 
 void CCheckButton::SetChecked(int checked)
 {
+    m_quiet = true;
+    setChecked(checked != 0);
+    m_quiet = false;
+    update();
+}
+
+void CCheckButton::OnCheckedChanged(bool checked)
+{
     m_bChecked = checked ? 1 : 0;
     update();
+    if (!m_quiet)
+        Q_EMIT Toggled(m_bChecked);
 }
 
 QSize CCheckButton::sizeHint() const

@@ -1,11 +1,14 @@
 #include "ui/ColorStatic.h"
 
 #include "app/AnsiText.h"
+#include "ui/AccessibleControls.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent), m_font(font())
 {
+    InstallAccessibleControls();
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -16,6 +19,9 @@ void CColorStatic::SetText(const QByteArray& text)
         return;
     m_text = text;
     update();
+    // A screen reader reading the window hears the new words.
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void CColorStatic::paintEvent(QPaintEvent* /*event*/)

@@ -1,13 +1,16 @@
 #include "ui/GroupBox.h"
 
 #include "app/AnsiText.h"
+#include "ui/AccessibleControls.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QPainter>
 
 CGroupBox::CGroupBox(const QByteArray& caption, QWidget* parent)
     : QWidget(parent), m_caption(caption), m_font(font())
 {
+    InstallAccessibleControls();
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
@@ -17,6 +20,9 @@ void CGroupBox::SetCaption(const QByteArray& caption)
         return;
     m_caption = caption;
     update();
+    // A screen reader reading the window hears the new words.
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 QRect CGroupBox::TopLineGap(const QRect& client, int captionWidth, int lineY)

@@ -13,8 +13,6 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         return false;
     switch (static_cast<QKeyEvent*>(event)->key()) {
     case Qt::Key_Escape:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
     case Qt::Key_Alt:
     case Qt::Key_AltGr:
         return true;

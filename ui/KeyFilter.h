@@ -2,8 +2,9 @@
 
 #include <QObject>
 
-// Swallows Escape, Tab and Alt in the program's dialogs, so Escape never closes one and Tab
-// never moves the focus; Enter still presses the default button.
+// Swallows Escape and Alt in the program's dialogs, so Escape never closes one and Alt opens
+// nothing; Enter still presses the default button. Tab and Shift+Tab pass: without them a
+// keyboard user could not reach a single control.
 class KeyFilter : public QObject
 {
     Q_OBJECT

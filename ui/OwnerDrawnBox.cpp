@@ -59,6 +59,14 @@ void Paint(QPainter& painter, const QRect& item, const QString& text, Mark mark,
         painter.fillRect(MarkRect(item.topLeft()), markColour);
 }
 
+QRect FocusRect(const QFontMetrics& metrics, const QRect& item, const QString& text)
+{
+    const QRect textRect = TextRect(item);
+    const int textWidth = metrics.size(Qt::TextShowMnemonic, text).width();
+    const QRect around(textRect.left() - 2, item.top(), textWidth + 5, metrics.height() + 1);
+    return around.intersected(item);
+}
+
 QSize SizeHint(const QFontMetrics& metrics, const QString& text)
 {
     const QSize textSize =

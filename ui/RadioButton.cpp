@@ -1,11 +1,14 @@
 #include "ui/RadioButton.h"
 
+#include "ui/AccessibleControls.h"
 #include "ui/OwnerDrawnBox.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 CRadioButton::CRadioButton(const QString& text, QWidget* parent) : QAbstractButton(parent)
 {
+    InstallAccessibleControls();
     setText(text);
     connect(this, &QAbstractButton::clicked, this, &CRadioButton::Select);
 }
@@ -38,22 +41,31 @@ QList<CRadioButton*> CRadioButton::Group() const
 
 void CRadioButton::Select()
 {
-    m_bSelected = 1;
+    SetSelectedFlag(1);
     const QList<CRadioButton*> group = Group();
     const qsizetype self = group.indexOf(this);
     for (qsizetype step = 1; step < group.size(); ++step) {
         CRadioButton* other = group[(self + step) % group.size()];
-        other->m_bSelected = 0;
-        other->update();
+        other->SetSelectedFlag(0);
     }
-    update();
     Q_EMIT Selected();
 }
 
 void CRadioButton::Deselect()
 {
-    m_bSelected = 0;
+    SetSelectedFlag(0);
+}
+
+void CRadioButton::SetSelectedFlag(int selected)
+{
     update();
+    if (selected == m_bSelected)
+        return;
+    m_bSelected = selected;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }
 
 QSize CRadioButton::sizeHint() const

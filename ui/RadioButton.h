@@ -6,8 +6,9 @@
 #include <memory>
 
 // An owner-drawn option button: a filled 6 x 6 mark inside a 12 x 12 box, black when selected
-// and light grey when not (see OwnerDrawnBox). A click selects it; selecting one clears the
-// other option buttons of its group.
+// and light grey when not (see OwnerDrawnBox). A click, Space while it has the focus, or a
+// screen reader's "toggle" selects it; selecting one clears the other option buttons of its
+// group. Screen readers see it through AccessibleOptionButton (see AccessibleControls).
 class CRadioButton : public QAbstractButton
 {
     Q_OBJECT
@@ -39,6 +40,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Sets the selection flag and repaints; a change is announced to screen readers.
+    void SetSelectedFlag(int selected);
+
     using Members = QList<QPointer<CRadioButton>>;
 
     // Window text is read into a 256-character buffer by the window system this look comes

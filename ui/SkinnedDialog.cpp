@@ -2,7 +2,9 @@
 
 #include "ui/ColorStatic.h"
 #include "ui/DialogFont.h"
+#include "ui/FocusMark.h"
 #include "ui/Skin.h"
+#include "ui/TabOrder.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -48,6 +50,15 @@ SkinnedDialog::SkinnedDialog(const Skin& skin, const DialogRect& size, QWidget* 
     m_client = new SkinClient(skin, this);
     m_client->setGeometry(kBorder, kBorder, client.width(), client.height());
     setFixedSize(client.width() + 2 * kBorder, client.height() + 2 * kBorder);
+    // The window has no caption to read; screen readers name it after the program.
+    setAccessibleName(QStringLiteral("Wavelark"));
+    m_focusMark = new FocusMark(m_client);
+}
+
+void SkinnedDialog::showEvent(QShowEvent* event)
+{
+    SetReadingTabOrder(m_client);
+    QDialog::showEvent(event);
 }
 
 void SkinnedDialog::paintEvent(QPaintEvent* /*event*/)
@@ -72,6 +83,7 @@ QLabel* SkinnedDialog::AddLogo(const DialogRect& rect)
     logo->setPixmap(QPixmap(QStringLiteral(":/ui/logo.png")));
     logo->setScaledContents(true);
     logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    logo->setAccessibleName(QStringLiteral("Wavelark"));
     logo->setGeometry(DialogUnitsToPixels(rect, m_scale));
     return logo;
 }
