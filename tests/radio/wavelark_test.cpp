@@ -213,9 +213,11 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     Q_EMIT window.Tray()->Clicked();
     EXPECT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 0; }, 5000));
 
+    // Separators have no text.
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
-                                  QStringLiteral("Stop/Resume"), QStringLiteral("About us"),
-                                  QStringLiteral("Exit")}));
+                                  QStringLiteral("Stop/Resume"), QString(),
+                                  QStringLiteral("Sleep timer"), QString(),
+                                  QStringLiteral("About us"), QStringLiteral("Exit")}));
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
 }
 
