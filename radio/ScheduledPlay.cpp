@@ -23,8 +23,6 @@ ScheduledPlay::ScheduledPlay(RadioPlayback& playback, WallClock clock, QObject* 
             &ScheduledPlay::UpdateToolTipLine);
     connect(&m_playtime, &PlaytimeSchedule::WindowBegan, this, &ScheduledPlay::StartPlaytime);
     connect(&m_playtime, &PlaytimeSchedule::WindowEnded, this, [this](qint64 lateMs) {
-        m_fadeIn.Cancel();
-        m_wake.End();
         FadeOutThenStop(lateMs);
     });
     connect(&m_fadeOut, &VolumeFade::Finished, this, &ScheduledPlay::StopAfterFade);
@@ -88,9 +86,19 @@ void ScheduledPlay::StartPlaytime(qint64 lateMs)
 
 void ScheduledPlay::FadeOutThenStop(qint64 lateMs)
 {
-    if (m_playback.IsPlaying() != 1)
+    // From where the sound is now, also in the middle of another fade.
+    int from = m_playback.Volume();
+    if (m_fadeIn.IsRunning())
+        from = m_fadeIn.Level();
+    else if (m_fadeOut.IsRunning())
+        from = m_fadeOut.Level();
+    m_fadeIn.Cancel();
+    // The wake-up chime is silenced too: the time to listen is over.
+    m_wake.End();
+    if (m_playback.IsPlaying() != 1) {
+        RestorePlayerVolume();
         return;
-    const int from = m_fadeOut.IsRunning() ? m_fadeOut.Level() : m_playback.Volume();
+    }
     m_fadeOut.Start(from, 0, lateMs);
 }
 
