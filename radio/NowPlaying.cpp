@@ -34,14 +34,16 @@ QString CleanStreamTitle(const QString& title)
 QString TrayToolTipText(const NowPlaying& state)
 {
     QString text = QStringLiteral("Wavelark");
-    if (state.channelName.isEmpty())
-        return text;
-    text += QLatin1Char('\n') + state.channelName;
-    if (state.reconnecting)
-        text += QStringLiteral("\nreconnecting");
-    else if (!state.playing)
-        text += QStringLiteral("\nstopped");
-    else if (!state.streamTitle.isEmpty())
-        text += QLatin1Char('\n') + state.streamTitle;
+    if (!state.channelName.isEmpty()) {
+        text += QLatin1Char('\n') + state.channelName;
+        if (state.reconnecting)
+            text += QStringLiteral("\nreconnecting");
+        else if (!state.playing)
+            text += QStringLiteral("\nstopped");
+        else if (!state.streamTitle.isEmpty())
+            text += QLatin1Char('\n') + state.streamTitle;
+    }
+    if (!state.lastLine.isEmpty())
+        text += QLatin1Char('\n') + state.lastLine;
     return text;
 }

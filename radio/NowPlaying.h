@@ -10,13 +10,15 @@
 //     Radio One             Radio One             Radio One
 //     Artist - Song         stopped               reconnecting
 //
-// Without a selected channel the tool tip is "Wavelark" alone.
+// Without a selected channel the tool tip is "Wavelark" alone. A timer or schedule in force
+// adds its own last line ("Sleep in 20 min", "Playtime 07:00–09:00").
 struct NowPlaying
 {
     QString channelName;
     QString streamTitle;
     bool playing = false;
     bool reconnecting = false;
+    QString lastLine;
 };
 
 // Longest stream title kept, in characters; a longer one is cut and ends in "...".

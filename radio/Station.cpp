@@ -36,7 +36,9 @@ Q_LOGGING_CATEGORY(lcStation, "wavelark.station")
 
 namespace {
 
-constexpr DialogRect kTemplate = {0, 0, 230, 434};
+// The template's 230 x 434, and a column for the "Playtime" group at its right.
+constexpr DialogRect kPlaytimeFrame = {229, 13, 84, 80};
+constexpr DialogRect kTemplate = {0, 0, kPlaytimeFrame.x + kPlaytimeFrame.width + 5, 434};
 constexpr int kBorder = 1;
 // The tree's place is given in pixels at 96 DPI, not in dialog units.
 constexpr QRect kTreeRect(30, 85, 285, 102);
@@ -175,24 +177,20 @@ void CStation::CreateControls()
 
     SetControlId(AddLogo({48, 311, 135, 29}), kIdLogo);
 
-    // Kept only so that the settings file round-trips; never shown.
+    // The daily play time, in a column of its own right of the template's controls, which
+    // keep their places: the window is wider by this column.
+    AddGroupBox(client, kIdPlaytimeFrame, "Playtime", kPlaytimeFrame, scale);
     m_nonStop = new CCheckButton(QStringLiteral("Non-stop"), client);
-    SetControlId(m_nonStop, kIdNonStop);
-    m_nonStop->hide();
-    for (const auto& [id, text] :
-         {std::pair{kIdPlaytimeFrame, "Playtime"}, std::pair{kIdStartTimeLabel, "Start time"},
-          std::pair{kIdHoursLabel, "Number of hours"}}) {
-        auto* hidden = new CColorStatic(client);
-        hidden->SetText(text);
-        SetControlId(hidden, id);
-        hidden->hide();
-    }
-    m_startHourList = new QComboBox(client);
-    SetControlId(m_startHourList, kIdStartHourList);
-    m_startHourList->hide();
-    m_hourCountList = new QComboBox(client);
-    SetControlId(m_hourCountList, kIdHourCountList);
-    m_hourCountList->hide();
+    PlaceControl(m_nonStop, kIdNonStop, {236, 25, 70, 10}, scale);
+    AddStatic(kIdStartTimeLabel, "Start time", {236, 39, 70, 8});
+    m_startHourList = AddDropDown(client, kIdStartHourList, {236, 48, 70, 100}, scale);
+    AddStatic(kIdHoursLabel, "Number of hours", {236, 64, 70, 8});
+    m_hourCountList = AddDropDown(client, kIdHourCountList, {236, 73, 70, 100}, scale);
+    // The lists only matter without "Non-stop".
+    connect(m_nonStop, &CCheckButton::Toggled, this, [this](int checked) {
+        m_startHourList->setEnabled(checked != 1);
+        m_hourCountList->setEnabled(checked != 1);
+    });
     m_sizingStrip = new QWidget(client);
     PlaceControl(m_sizingStrip, kIdSizingStrip, {223, 15, 8, 415}, scale);
     m_sizingStrip->hide();

@@ -21,10 +21,17 @@ void TrayToolTip::Refresh()
     state.streamTitle = m_playback.StreamTitle();
     state.playing = m_playback.IsPlaying() == 1;
     state.reconnecting = m_playback.IsReconnecting();
+    state.lastLine = m_lastLine;
     const QString text = TrayToolTipText(state);
     // A status-notifier host is told of every new tool tip; tell it only of real changes.
     if (text == m_text)
         return;
     m_text = text;
     m_tray.Icon().setToolTip(text);
+}
+
+void TrayToolTip::SetLastLine(const QString& line)
+{
+    m_lastLine = line;
+    Refresh();
 }

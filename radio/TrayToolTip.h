@@ -18,6 +18,8 @@ public:
 
     // The text the tool tip shows now.
     const QString& Text() const { return m_text; }
+    // The line below everything else: a timer or schedule in force; empty for none.
+    void SetLastLine(const QString& line);
 
 private:
     void Refresh();
@@ -25,4 +27,5 @@ private:
     RadioPlayback& m_playback;
     TrayIcon& m_tray;
     QString m_text;
+    QString m_lastLine;
 };

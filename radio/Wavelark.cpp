@@ -10,7 +10,9 @@
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Mpris.h"
+#include "radio/ScheduledPlay.h"
 #include "radio/SettingsFile.h"
+#include "radio/SleepTimerMenu.h"
 #include "radio/Station.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
@@ -41,6 +43,8 @@ CWavelark::~CWavelark()
 {
     // The playback is the first child, so Qt would destroy it before the tool tip and the desktop
     // bus that watch it: the watchers go first, then the playback, whatever way the program ends.
+    delete m_scheduled;
+    m_scheduled = nullptr;
     delete m_mpris;
     m_mpris = nullptr;
     delete m_trayToolTip;
@@ -67,7 +71,13 @@ bool CWavelark::OnInitDialog()
     // package offers; the start channel plays when the answer comes.
     const QByteArray start = ReadStartChannel();
     m_randomPickedAtStart = start == "random" ? 1 : 0;
-    m_playback->PlayWhenOffered(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
+    if (m_scheduled->StartsSilent()) {
+        // Outside the daily play time: the offer is still asked for, nothing plays.
+        m_randomPickedAtStart = 0;
+        m_playback->PlayWhenOffered(QByteArray(), PlayMode::ByName);
+    } else {
+        m_playback->PlayWhenOffered(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
+    }
 
     m_trayTimerId = startTimer(kTrayAnimationMs);
     return true;
@@ -79,6 +89,9 @@ void CWavelark::LoadSettingsMain()
     // previous run's volume reaches the player before anything plays.
     const SettingsValues settings = ReadSettings();
     m_playback->SetVolume(settings.volume);
+    // The daily play time is the other stored value with an effect.
+    CreateSchedule();
+    m_scheduled->ApplySettings(settings, false);
 }
 
 bool CWavelark::CreatePlayer()
@@ -96,6 +109,7 @@ void CWavelark::InstallTrayIcon()
 {
     if (m_tray)
         return;
+    CreateSchedule();
     m_tray = new TrayIcon(this);
     // Queued: the menu and the modal windows run their own loops, which must not start inside
     // the tray icon's mouse handling (the icon's widget would get the rest of that click after
@@ -116,6 +130,12 @@ void CWavelark::StartDesktopIntegration()
 {
     if (m_tray && !m_trayToolTip)
         m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
+    CreateSchedule();
+    if (m_trayToolTip) {
+        connect(m_scheduled, &ScheduledPlay::ToolTipLineChanged, m_trayToolTip,
+                &TrayToolTip::SetLastLine, Qt::UniqueConnection);
+        m_trayToolTip->SetLastLine(m_scheduled->ToolTipLine());
+    }
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
@@ -127,6 +147,21 @@ void CWavelark::StartDesktopIntegration()
     else
         qCInfo(lcRadio) << "no D-Bus session bus (none named in the environment, no socket in "
                            "$XDG_RUNTIME_DIR): desktop media controls cannot reach Wavelark";
+}
+
+void CWavelark::CreateSchedule()
+{
+    if (m_scheduled)
+        return;
+    m_scheduled = new ScheduledPlay(*m_playback, m_wallClock, this);
+    m_scheduled->SetStartChannelPlay([this] { PlayStartChannel(); });
+}
+
+void CWavelark::PlayStartChannel()
+{
+    // The start-up choice decides, as at start-up: the saved channel, or a random one.
+    const QByteArray start = ReadStartChannel();
+    PlayChannel(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
 }
 
 void CWavelark::AnimateTrayIcon()
@@ -160,6 +195,17 @@ void CWavelark::PlayChannel(const QByteArray& name, PlayMode mode)
 
 void CWavelark::StopOrResume()
 {
+    // Stop while the wake-up chime plays: silence, whatever the channel does meanwhile.
+    if (m_scheduled && m_scheduled->StopWakeChime()) {
+        if (m_playback->IsPlaying() == 1)
+            m_playback->StopOrResume();
+        return;
+    }
+    // After a silent start nothing is selected yet: Resume plays what a start would have.
+    if (m_playback->IsPlaying() != 1 && m_playback->SelectedChannelName().isEmpty()) {
+        PlayStartChannel();
+        return;
+    }
     m_playback->StopOrResume();
 }
 
@@ -201,11 +247,21 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
         {kCommandOpen, "Open"},
         {kCommandRandom, "Random Channel"},
         {kCommandStopResume, "Stop/Resume"},
+        {0, nullptr},
         {kCommandAbout, "About us"},
         {kCommandExit, "Exit"},
     };
-    for (const auto& item : items)
-        menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+    for (const auto& item : items) {
+        if (item.text) {
+            menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+            continue;
+        }
+        // The timers' part of the menu.
+        menu.addSeparator();
+        if (m_scheduled)
+            AddSleepTimerMenu(menu, m_scheduled->Sleep());
+        menu.addSeparator();
+    }
 }
 
 int CWavelark::ShowTrayMenu()
@@ -232,6 +288,11 @@ void CWavelark::ExportTrayMenu()
 
 void CWavelark::RunTrayCommand(int command)
 {
+    if (const int minutes = SleepMinutesOfCommand(command); minutes >= 0) {
+        if (m_scheduled && !m_playback->IsShutDown())
+            m_scheduled->Sleep().Choose(minutes);
+        return;
+    }
     switch (command) {
     case kCommandOpen:
         if (!m_openRadioWindow)
@@ -261,6 +322,10 @@ void CWavelark::Exit()
     if (m_playback->IsShutDown())
         return;
     m_playback->Shutdown();
+    if (m_scheduled) {
+        m_scheduled->Sleep().Choose(0);
+        m_scheduled->StopWakeChime();
+    }
     m_catalogue.RadioChannelList = ChannelList();
     if (m_tray)
         m_tray->Remove();
@@ -288,4 +353,7 @@ void CWavelark::OpenRadioWindowModal()
     m_randomPickedAtStart = 1;
     station.exec();
     m_openRadioWindow = nullptr;
+    // Hide has written the settings: a changed play time applies from now on.
+    if (m_scheduled && !m_playback->IsShutDown())
+        m_scheduled->ApplySettings(ReadSettings(), true);
 }

@@ -2,6 +2,7 @@
 
 #include "radio/ChannelChoice.h"
 #include "radio/RadioPlayback.h"
+#include "radio/WallClock.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -15,6 +16,7 @@ class ContentServer;
 class MediaPlayer;
 class Mpris;
 class QMenu;
+class ScheduledPlay;
 class Skin;
 class TrayIcon;
 class TrayToolTip;
@@ -73,6 +75,10 @@ public:
     TrayIcon* Tray() { return m_tray; }
     TrayToolTip* ToolTip() { return m_trayToolTip; }
     Mpris* DesktopBus() { return m_mpris; }
+    // The sleep timer and the daily schedule; null before StartDesktopIntegration.
+    ScheduledPlay* Scheduled() { return m_scheduled; }
+    // Where the timers read the time of day; set before OnInitDialog.
+    void SetWallClock(WallClock clock) { m_wallClock = std::move(clock); }
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -93,10 +99,14 @@ protected:
 
 private:
     // The tray menu's items, each carrying its command as its data.
-    static void AddTrayMenuItems(QMenu& menu);
+    void AddTrayMenuItems(QMenu& menu);
     int ShowTrayMenu();
     // Gives a status-notifier host the tray menu; the chosen item runs its command.
     void ExportTrayMenu();
+    // The sleep timer and the daily schedule, made once.
+    void CreateSchedule();
+    // Plays the channel the start-up choice names, as a start does.
+    void PlayStartChannel();
     // True when a radio window was open and has been brought forward.
     bool BringOpenRadioWindowForward();
     void ShowMessageToUser(const QByteArray& text);
@@ -110,6 +120,8 @@ private:
     TrayIcon* m_tray = nullptr;
     TrayToolTip* m_trayToolTip = nullptr;
     Mpris* m_mpris = nullptr;
+    WallClock m_wallClock = SystemWallClock;
+    ScheduledPlay* m_scheduled = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;

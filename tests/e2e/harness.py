@@ -30,7 +30,10 @@ MARKER_VARIABLE = "WAVELARK_E2E_MARK"
 WAV_HEADER_BYTES = 44
 
 # The tray menu, top to bottom.
-MENU_ITEMS = ["Open", "Random Channel", "Stop/Resume", "About us", "Exit"]
+# The tray menu top to bottom, None for a separator; MENU_ITEMS are its items.
+MENU_LAYOUT = ["Open", "Random Channel", "Stop/Resume", None, "Sleep timer", None, "About us",
+               "Exit"]
+MENU_ITEMS = [entry for entry in MENU_LAYOUT if entry]
 
 
 class StepFailed(AssertionError):

@@ -24,7 +24,7 @@ from tray_case import (AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT,
 
 # --- the window's geometry at 96 DPI ---------------------------------------------------------------
 
-WINDOW_SIZE = (346, 706)
+WINDOW_SIZE = (478, 706)
 BORDER = 1  # the client area starts this far inside the window
 PAGE_TIMEOUT = 40  # the first page starts the web engine: slow on a loaded machine
 

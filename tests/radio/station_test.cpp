@@ -216,7 +216,9 @@ TEST_F(StationTest, ATreeChannelThatCannotBeFetchedStopsAndIsNotWrittenToTv)
 TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
 {
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
-    m_folder.Write(QStringLiteral("setting.dat"), "0\n0\n5\n7\n150");
+    // Non-stop unticked, 24 hours from 05:00: a play time that holds every moment, so the start
+    // plays whatever the time.
+    m_folder.Write(QStringLiteral("setting.dat"), "0\n0\n5\n23\n150");
     Start();
     CStation& station = Open();
     EXPECT_EQ(Control<QComboBox>(kIdCountryList)->currentText(), QStringLiteral("Germany"));
@@ -230,7 +232,8 @@ TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
     EXPECT_FALSE(Control<CRadioButton>(kIdKeepSelected)->IsSelected());
     EXPECT_FALSE(Control<CCheckButton>(kIdNonStop)->IsChecked());
     EXPECT_EQ(Control<QComboBox>(kIdStartHourList)->currentIndex(), 5);
-    EXPECT_EQ(Control<QComboBox>(kIdHourCountList)->currentIndex(), 7);
+    EXPECT_EQ(Control<QComboBox>(kIdHourCountList)->currentIndex(), 23);
+    EXPECT_TRUE(Control<QComboBox>(kIdHourCountList)->isEnabled());
     // The slider stops at 100; the player is handed what the file says.
     EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 100);
     EXPECT_EQ(m_window->Playback().Volume(), 150);
@@ -507,13 +510,25 @@ TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
 {
     Start();
     CStation& station = Open();
-    // 230 x 434 dialog units are 345 x 705 pixels, rounded up to even numbers.
-    EXPECT_EQ(station.SavedClientRect(), QRect(0, 0, 346, 706));
-    EXPECT_EQ(station.size(), QSize(346, 706));
-    EXPECT_EQ(station.pos(), QPoint((1280 - 346) / 2, (1024 - 706) / 2));
+    // 318 x 434 dialog units (the template's 230 and the play time's column) are 477 x 705
+    // pixels, rounded up to even numbers.
+    EXPECT_EQ(station.SavedClientRect(), QRect(0, 0, 478, 706));
+    EXPECT_EQ(station.size(), QSize(478, 706));
+    EXPECT_EQ(station.pos(), QPoint((1280 - 478) / 2, (1024 - 706) / 2));
     EXPECT_EQ(station.ChannelTree()->geometry(), QRect(30, 85, 285, 102));
-    for (const int id : {kIdNonStop, kIdStartHourList, kIdHourCountList, kIdSizingStrip})
-        EXPECT_TRUE(FindControl(&station, id)->isHidden()) << id;
+    EXPECT_TRUE(FindControl(&station, kIdSizingStrip)->isHidden());
+    // The play time's group is shown in its column, right of every template control.
+    const QRect playtime = FindControl(&station, kIdPlaytimeFrame)->geometry();
+    EXPECT_EQ(playtime.left(), 344);
+    for (const int id : {kIdNonStop, kIdStartTimeLabel, kIdStartHourList, kIdHoursLabel,
+                         kIdHourCountList}) {
+        const QWidget* control = FindControl(&station, id);
+        EXPECT_FALSE(control->isHidden()) << id;
+        EXPECT_TRUE(playtime.contains(control->geometry())) << id;
+    }
+    for (const int id : {kIdSelectionFrame, kIdChannelSelectionFrame, kIdControlsFrame,
+                         kIdButtonFrame, kIdTitle})
+        EXPECT_LT(FindControl(&station, id)->geometry().right(), playtime.left()) << id;
 
     // The logo is a picture on the body: pressing on it drags the window (offscreen, where
     // the window system has no move of its own, the window follows the mouse).
@@ -673,7 +688,7 @@ TEST_F(StationTest, APageWidensTheWindowAndCloseBrowserRestoresIt)
     QTest::mouseClick(hide, Qt::LeftButton);
     EXPECT_EQ(station.BrowserShown(), 0);
     EXPECT_EQ(hide->text(), QStringLiteral("Hide"));
-    EXPECT_EQ(station.geometry(), QRect((1280 - 346) / 2, (1024 - 706) / 2, 346, 706));
+    EXPECT_EQ(station.geometry(), QRect((1280 - 478) / 2, (1024 - 706) / 2, 478, 706));
     EXPECT_TRUE(station.isVisible()) << "Close Browser must not close the window";
     // Closing the page is not Hide: nothing is saved.
     EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
@@ -693,7 +708,7 @@ TEST_F(StationTest, EachPageButtonOpensItsPageInTheWidenedWindow)
     EXPECT_EQ(FindControl(&station, kIdWebBrowser), browser);
     // From the normal area's right edge to 10 pixels before the screen's, along the strip.
     const QRect strip = FindControl(&station, kIdSizingStrip)->geometry();
-    EXPECT_EQ(browser->geometry(), QRect(346, strip.y() + 4, 1270 - 346, strip.height() - 2));
+    EXPECT_EQ(browser->geometry(), QRect(478, strip.y() + 4, 1270 - 478, strip.height() - 2));
     // The title is centred over the widened window.
     auto* title = Control<QWidget>(kIdTitle);
     EXPECT_EQ(title->x(), (station.Client()->width() - title->width()) / 2);

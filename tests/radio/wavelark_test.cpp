@@ -203,6 +203,17 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
             return;
         for (QAction* action : menu->actions())
             shown << action->text();
+        // WAVELARK_RENDER_DIR=folder keeps pictures of the menu and its submenu to look at.
+        if (const QString dir = qEnvironmentVariable("WAVELARK_RENDER_DIR"); !dir.isEmpty()) {
+            menu->grab().save(dir + QStringLiteral("/tray-menu.png"));
+            for (QAction* action : menu->actions()) {
+                if (QMenu* sub = action->menu()) {
+                    sub->adjustSize();
+                    sub->grab().save(dir + QStringLiteral("/tray-menu-") + action->text() +
+                                     QStringLiteral(".png"));
+                }
+            }
+        }
         menu->setActiveAction(menu->actions().at(2)); // "Stop/Resume"
         QTest::keyClick(menu, Qt::Key_Return);
     });
@@ -213,9 +224,11 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     Q_EMIT window.Tray()->Clicked();
     EXPECT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 0; }, 5000));
 
+    // Separators have no text.
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
-                                  QStringLiteral("Stop/Resume"), QStringLiteral("About us"),
-                                  QStringLiteral("Exit")}));
+                                  QStringLiteral("Stop/Resume"), QString(),
+                                  QStringLiteral("Sleep timer"), QString(),
+                                  QStringLiteral("About us"), QStringLiteral("Exit")}));
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
 }
 
