@@ -2,6 +2,7 @@
 
 #include "hosted/web/HelperProcessEngine.h"
 #include "hosted/web/WebPageEngine.h"
+#include "hosted/web/policy/PagePolicy.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -42,9 +43,11 @@ void CreateGlobalShareContext()
 
 bool SandboxMustBeSwitchedOff(const QProcessEnvironment& environment)
 {
-    if (::geteuid() != 0 || environment.contains(QLatin1String(kDisableSandboxVariable)))
+    if (environment.contains(QLatin1String(kDisableSandboxVariable)) ||
+        !PagesRenderWithoutSandbox(::geteuid(), environment, QCoreApplication::arguments()))
         return false;
-    qCInfo(lcWeb) << "running as root: the web engine runs without its sandbox";
+    qCInfo(lcWeb) << "the web engine runs without its sandbox: pages only over https or from"
+                  << "a server on this machine run by root or this user";
     return true;
 }
 

@@ -46,9 +46,10 @@ private:
     QString m_error;
 };
 
-// As root, Chromium refuses to start with its sandbox, so a web engine started with
-// `environment` must have it switched off (QTWEBENGINE_DISABLE_SANDBOX=1): true when, and only
-// when, the effective user is root and the environment does not decide already.
+// Whether a web engine started with `environment` must be told to run without its sandbox
+// (QTWEBENGINE_DISABLE_SANDBOX=1): when PagesRenderWithoutSandbox says it will anyway (as root
+// Chromium refuses to start with it) and the environment does not say so already. The page view
+// polices pages by the same answer, so the two never disagree.
 bool SandboxMustBeSwitchedOff(const QProcessEnvironment& environment);
 
 // Done once before the engine's library is loaded into this process:

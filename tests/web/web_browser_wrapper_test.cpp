@@ -1,13 +1,12 @@
 #include "hosted/web/Explorer.h"
 #include "hosted/web/HelperPageView.h"
-#include "hosted/web/PagePolicy.h"
 #include "hosted/web/Radio_explorer.h"
 #include "hosted/web/WebPageEngineLoader.h"
-#include "support/AddressSanitizer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "ui/DialogUnits.h"
+#include "web/WebTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,22 +23,9 @@
 #include <unistd.h>
 #include <vector>
 
-// Qt WebEngine's Chromium is not built for AddressSanitizer: in an instrumented process (this
-// one, with the plugin) it aborts on new/delete size mismatches inside its own code and leaks at
-// exit. The helper program is built uninstrumented, so the engine in its process still runs,
-// and so do the wrapper's own paths without an engine.
-#ifdef WAVELARK_ASAN
-#define SKIP_WHERE_THE_ENGINE_CANNOT_RUN(kind)                                                     \
-    if ((kind) == Kind::Plugin)                                                                    \
-    GTEST_SKIP() << "Qt WebEngine cannot run in this AddressSanitizer process"
-#else
-#define SKIP_WHERE_THE_ENGINE_CANNOT_RUN(kind)
-#endif
+using namespace webtest;
 
 namespace {
-
-constexpr int kWebControlId = 1088;
-constexpr int kEngineStartMs = 30000;
 
 // Runs before main: the engine must find its own way as root, so nothing set by hand may help
 // it; and on the offscreen platform a display variable would send it to GLX instead.
@@ -87,71 +73,6 @@ bool ProcessExists(int pid)
         return false;
     const QByteArray line = stat.readAll();
     return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
-}
-
-using Kind = WebPageEngineLoader::Kind;
-
-QString DefaultPath(Kind kind)
-{
-    return kind == Kind::HelperProcess ? WebPageEngineLoader::DefaultHelperPath()
-                                       : WebPageEngineLoader::DefaultPluginPath();
-}
-
-std::string KindName(const ::testing::TestParamInfo<Kind>& info)
-{
-    return info.param == Kind::HelperProcess ? "HelperProcess" : "Plugin";
-}
-
-// The paths a LocalHttpServer was asked for, in order.
-class RequestLog
-{
-public:
-    void Add(const std::string& path)
-    {
-        std::lock_guard lock(m_mutex);
-        m_paths.push_back(path);
-    }
-    bool Has(const std::string& path) const
-    {
-        std::lock_guard lock(m_mutex);
-        return std::find(m_paths.begin(), m_paths.end(), path) != m_paths.end();
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_paths;
-};
-
-// Serves `html` at `path`, recording every request.
-void ServeHtml(LocalHttpServer& server, RequestLog& log, const std::string& path,
-               const std::string& html)
-{
-    server.server().Get(path,
-                        [&log, html](const httplib::Request& request, httplib::Response& response) {
-                            log.Add(request.path);
-                            response.set_content(html, "text/html");
-                        });
-}
-
-// Records requests nobody else answers (404).
-void RecordEverythingElse(LocalHttpServer& server, RequestLog& log)
-{
-    server.server().set_error_handler(
-        [&log](const httplib::Request& request, httplib::Response&) { log.Add(request.path); });
-}
-
-QString Address(const LocalHttpServer& server, const char* path)
-{
-    return QString::fromStdString(server.Root()) + QLatin1String(path);
-}
-
-// Visible windows other than `window`.
-int OtherVisibleWindows(const QWidget& window)
-{
-    const auto windows = QApplication::topLevelWidgets();
-    return static_cast<int>(std::count_if(windows.begin(), windows.end(), [&](QWidget* w) {
-        return w != &window && w->isVisible();
-    }));
 }
 
 } // namespace
@@ -338,30 +259,6 @@ setTimeout(function () { new Image().src = '/done'; }, 400);
         EXPECT_FALSE(elsewhereLog.Has(path));
     }
     EXPECT_EQ(OtherVisibleWindows(window), 0);
-}
-
-TEST(PagePolicy, WithoutTheSandboxPagesComeOnlyFromThisMachineOrOverHttps)
-{
-    const struct
-    {
-        const char* address;
-        bool allowed;
-    } cases[] = {
-        {"http://127.0.0.1:8080/wavelark/", true},
-        {"http://127.1.2.3/", true},
-        {"http://localhost:8080/", true},
-        {"http://[::1]:8080/", true},
-        {"https://pages.example/wavelark/", true},
-        {"HTTPS://pages.example/", true},
-        {"http://pages.example/wavelark/", false},
-        {"http://10.0.0.1/", false},
-        {"http://127.0.0.1.pages.example/", false},
-        {"http://0.0.0.0:8080/", false},
-        {"ftp://127.0.0.1/", true},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PagesMayComeWithoutSandbox(QUrl(QString::fromLatin1(c.address))), c.allowed)
-            << c.address;
 }
 
 TEST(WebBrowserWrapper, CreateFailsCleanlyWithoutTheEngine)

@@ -19,6 +19,11 @@ public:
 
     void Navigate(const QString& address);
 
+protected:
+    // Tells the page when the user clicks or presses a key in it: only then may a page hand an
+    // address to the user's browser.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Deleted in reverse order: view, then page, then the profile the page lives in.
     QWebEngineProfile* m_profile;
