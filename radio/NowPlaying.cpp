@@ -43,5 +43,7 @@ QString TrayToolTipText(const NowPlaying& state)
         text += QStringLiteral("\nstopped");
     else if (!state.streamTitle.isEmpty())
         text += QLatin1Char('\n') + state.streamTitle;
+    if (state.recording)
+        text += QStringLiteral("\nRecording");
     return text;
 }

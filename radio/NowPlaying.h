@@ -10,13 +10,15 @@
 //     Radio One             Radio One             Radio One
 //     Artist - Song         stopped               reconnecting
 //
-// Without a selected channel the tool tip is "Wavelark" alone.
+// Without a selected channel the tool tip is "Wavelark" alone. While recording, a last line
+// "Recording" follows.
 struct NowPlaying
 {
     QString channelName;
     QString streamTitle;
     bool playing = false;
     bool reconnecting = false;
+    bool recording = false;
 };
 
 // Longest stream title kept, in characters; a longer one is cut and ends in "...".

@@ -16,6 +16,9 @@ class TrayToolTip : public QObject
 public:
     TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* parent = nullptr);
 
+    // Whether the tool tip ends in "Recording".
+    void SetRecording(bool recording);
+
     // The text the tool tip shows now.
     const QString& Text() const { return m_text; }
 
@@ -25,4 +28,5 @@ private:
     RadioPlayback& m_playback;
     TrayIcon& m_tray;
     QString m_text;
+    bool m_recording = false;
 };

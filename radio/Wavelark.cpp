@@ -12,6 +12,7 @@
 #include "radio/Mpris.h"
 #include "radio/SettingsFile.h"
 #include "radio/Station.h"
+#include "radio/TitleKeeping.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
 #include "ui/AboutDialog.h"
@@ -45,6 +46,8 @@ CWavelark::~CWavelark()
     m_mpris = nullptr;
     delete m_trayToolTip;
     m_trayToolTip = nullptr;
+    delete m_titles;
+    m_titles = nullptr;
     delete m_playback;
     m_playback = nullptr;
 }
@@ -116,6 +119,14 @@ void CWavelark::StartDesktopIntegration()
 {
     if (m_tray && !m_trayToolTip)
         m_trayToolTip = new TrayToolTip(*m_playback, *m_tray, this);
+    // Titles are kept from the first one on, whether or not the menu is ever opened, and the
+    // recorder sees every stream from its start.
+    Titles().AttachRecorder();
+    if (m_trayToolTip)
+        connect(m_titles, &TitleKeeping::RecordingChanged, m_trayToolTip,
+                &TrayToolTip::SetRecording);
+    if (m_tray)
+        connect(m_titles, &TitleKeeping::RecordingChanged, m_tray, &TrayIcon::SetRecording);
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
@@ -127,6 +138,16 @@ void CWavelark::StartDesktopIntegration()
     else
         qCInfo(lcRadio) << "no D-Bus session bus (none named in the environment, no socket in "
                            "$XDG_RUNTIME_DIR): desktop media controls cannot reach Wavelark";
+}
+
+TitleKeeping& CWavelark::Titles()
+{
+    if (!m_titles)
+        m_titles = new TitleKeeping(
+            *m_playback,
+            SessionBusReachable() ? QDBusConnection::sessionBus() : QDBusConnection(QString()),
+            [this](const QByteArray& text) { ShowMessageToUser(text); }, this);
+    return *m_titles;
 }
 
 void CWavelark::AnimateTrayIcon()
@@ -204,8 +225,12 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
         {kCommandAbout, "About us"},
         {kCommandExit, "Exit"},
     };
-    for (const auto& item : items)
+    for (const auto& item : items) {
+        // Between the playback commands and the program's own: what is kept of what plays.
+        if (item.command == kCommandAbout)
+            Titles().AddMenuItems(menu);
         menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+    }
 }
 
 int CWavelark::ShowTrayMenu()

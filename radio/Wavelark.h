@@ -16,6 +16,7 @@ class MediaPlayer;
 class Mpris;
 class QMenu;
 class Skin;
+class TitleKeeping;
 class TrayIcon;
 class TrayToolTip;
 class WebPageEngineLoader;
@@ -73,6 +74,8 @@ public:
     TrayIcon* Tray() { return m_tray; }
     TrayToolTip* ToolTip() { return m_trayToolTip; }
     Mpris* DesktopBus() { return m_mpris; }
+    // The title history, notifications and recording, made at the first use.
+    TitleKeeping& Titles();
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -93,7 +96,7 @@ protected:
 
 private:
     // The tray menu's items, each carrying its command as its data.
-    static void AddTrayMenuItems(QMenu& menu);
+    void AddTrayMenuItems(QMenu& menu);
     int ShowTrayMenu();
     // Gives a status-notifier host the tray menu; the chosen item runs its command.
     void ExportTrayMenu();
@@ -110,6 +113,7 @@ private:
     TrayIcon* m_tray = nullptr;
     TrayToolTip* m_trayToolTip = nullptr;
     Mpris* m_mpris = nullptr;
+    TitleKeeping* m_titles = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;

@@ -8,7 +8,7 @@ import time
 import unittest
 
 from desktop import SCREEN, Desktop
-from harness import (MENU_ITEMS, DemoStack, World, dominant_tone, read_channels, tail,
+from harness import (MENU_ITEMS, DemoStack, menu_row_centre, World, dominant_tone, read_channels, tail,
                      tone_frequencies, wait_for)
 from program import FIRST_AUDIO, PLAYING, Program, working_folder
 
@@ -98,8 +98,8 @@ class TrayTestCase(unittest.TestCase):
         if by == "keyboard":
             self.desktop.keys(*(["Down"] * (index + 1)), "Return")
         else:
-            # The items share the menu's height equally, between thin margins.
-            row = menu.y + menu.height * (2 * index + 1) // (2 * len(MENU_ITEMS))
+            # The items share the menu's height, the separators a sliver of it.
+            row = menu.y + menu_row_centre(item, menu.height)
             self.desktop.click(menu.x + menu.width // 2, row, 1)
         wait_for(lambda: not self.desktop.top_level_windows(pid=program.process.pid),
                  MENU_TIMEOUT, what="the menu to close")

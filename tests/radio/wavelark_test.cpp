@@ -202,7 +202,7 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
         if (!menu)
             return;
         for (QAction* action : menu->actions())
-            shown << action->text();
+            shown << (action->isSeparator() ? QStringLiteral("--") : action->text());
         menu->setActiveAction(menu->actions().at(2)); // "Stop/Resume"
         QTest::keyClick(menu, Qt::Key_Return);
     });
@@ -214,8 +214,11 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     EXPECT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 0; }, 5000));
 
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
-                                  QStringLiteral("Stop/Resume"), QStringLiteral("About us"),
-                                  QStringLiteral("Exit")}));
+                                  QStringLiteral("Stop/Resume"), QStringLiteral("--"),
+                                  QStringLiteral("Record"), QStringLiteral("--"),
+                                  QStringLiteral("Recent titles"), QStringLiteral("--"),
+                                  QStringLiteral("Title notifications"), QStringLiteral("--"),
+                                  QStringLiteral("About us"), QStringLiteral("Exit")}));
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
 }
 
