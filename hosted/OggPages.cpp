@@ -19,7 +19,9 @@ int HeaderPacketsOf(QByteArrayView packet, bool& untilEos)
         untilEos = true;
         return 1;
     }
-    if (packet.startsWith("\x7f" "FLAC") && packet.size() >= 9)
+    if (packet.startsWith("\x7f"
+                          "FLAC") &&
+        packet.size() >= 9)
         return 1 + qFromBigEndian<quint16>(packet.data() + 7);
     if (packet.startsWith("Speex   ") && packet.size() >= 72)
         return 2 + int(qFromLittleEndian<quint32>(packet.data() + 68));

@@ -14,7 +14,7 @@ public:
     struct Page
     {
         QByteArray bytes;
-        bool header = false; // one of the chain's header pages
+        bool header = false;      // one of the chain's header pages
         bool beginsChain = false; // the first page of a new chain (a BOS after audio)
     };
 
@@ -33,8 +33,8 @@ public:
 private:
     struct Stream
     {
-        int needed = 1;    // header packets the codec needs
-        int completed = 0; // packets completed so far
+        int needed = 1;        // header packets the codec needs
+        int completed = 0;     // packets completed so far
         bool untilEos = false; // a Skeleton track: every page up to its end is a header
         bool ended = false;
     };

@@ -80,12 +80,12 @@ struct StreamRecorder::Tap
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable flushed;
-    std::deque<Item> items;     // guarded by mutex
-    qsizetype queuedBytes = 0;  // guarded by mutex
-    bool overflow = false;      // guarded by mutex
-    bool quit = false;          // guarded by mutex
-    quint64 flushAsked = 0;     // guarded by mutex
-    quint64 flushDone = 0;      // guarded by mutex
+    std::deque<Item> items;    // guarded by mutex
+    qsizetype queuedBytes = 0; // guarded by mutex
+    bool overflow = false;     // guarded by mutex
+    bool quit = false;         // guarded by mutex
+    quint64 flushAsked = 0;    // guarded by mutex
+    quint64 flushDone = 0;     // guarded by mutex
     std::atomic<quint64> nextFeed{1};
 
     std::mutex ownerMutex;
@@ -122,7 +122,8 @@ struct StreamRecorder::Tap
         if (!owner)
             return;
         StreamRecorder* target = owner;
-        QMetaObject::invokeMethod(target, [target, call] { call(*target); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [target, call] { call(*target); }, Qt::QueuedConnection);
     }
 };
 
@@ -185,9 +186,9 @@ GstPadProbeReturn OnFeedData(GstPad* pad, GstPadProbeInfo* info, gpointer data)
     if (ref.kind == FeedKind::Source) {
         // Shoutcast metadata is still inside these bytes: icydemux's output is taken instead.
         if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
-            const bool icy = gst_caps_get_size(caps) > 0 &&
-                             gst_structure_has_name(gst_caps_get_structure(caps, 0),
-                                                    "application/x-icy");
+            const bool icy =
+                gst_caps_get_size(caps) > 0 &&
+                gst_structure_has_name(gst_caps_get_structure(caps, 0), "application/x-icy");
             gst_caps_unref(caps);
             if (icy)
                 return GST_PAD_PROBE_OK;
@@ -264,8 +265,8 @@ struct StreamRecorder::Writer
             bool overflow = false;
             {
                 std::unique_lock lock(m_tap.mutex);
-                m_tap.wake.wait(lock,
-                                [this] { return m_tap.quit || m_tap.overflow || !m_tap.items.empty(); });
+                m_tap.wake.wait(
+                    lock, [this] { return m_tap.quit || m_tap.overflow || !m_tap.items.empty(); });
                 batch.swap(m_tap.items);
                 m_tap.queuedBytes = 0;
                 overflow = std::exchange(m_tap.overflow, false);
@@ -457,14 +458,15 @@ private:
             Fail(QStringLiteral("the folder %1 cannot be made").arg(m_folder));
             return false;
         }
-        const QString name = RecordingFileName(QDateTime::currentDateTime(),
-                                               m_fileTitle.isEmpty() ? m_channel : m_fileTitle,
-                                               m_extension);
+        const QString name =
+            RecordingFileName(QDateTime::currentDateTime(),
+                              m_fileTitle.isEmpty() ? m_channel : m_fileTitle, m_extension);
         const QString stem = name.left(name.size() - m_extension.size() - 1);
         for (int attempt = 1; attempt <= 20 && m_fd < 0; ++attempt) {
             m_path = QDir(m_folder).filePath(
-                attempt == 1 ? name
-                             : QStringLiteral("%1 (%2).%3").arg(stem).arg(attempt).arg(m_extension));
+                attempt == 1
+                    ? name
+                    : QStringLiteral("%1 (%2).%3").arg(stem).arg(attempt).arg(m_extension));
             m_fd = ::open(QFile::encodeName(m_path).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (m_fd < 0 && errno != EEXIST) {
@@ -599,12 +601,12 @@ StreamRecorder::StreamRecorder(MediaPlayer& player, QObject* parent)
     m_tap->thread = std::thread([tap = m_tap] { Writer(*tap).Run(); });
     GstElement* playbin = player.Playbin();
     m_tap->playbin = GST_ELEMENT(gst_object_ref(playbin));
-    m_tap->sourceHandler = g_signal_connect_data(
-        playbin, "source-setup", G_CALLBACK(&OnSourceSetup),
-        new std::shared_ptr<Tap>(m_tap), &ReleaseTap, GConnectFlags(0));
-    m_tap->elementHandler = g_signal_connect_data(
-        playbin, "element-setup", G_CALLBACK(&OnElementSetup),
-        new std::shared_ptr<Tap>(m_tap), &ReleaseTap, GConnectFlags(0));
+    m_tap->sourceHandler =
+        g_signal_connect_data(playbin, "source-setup", G_CALLBACK(&OnSourceSetup),
+                              new std::shared_ptr<Tap>(m_tap), &ReleaseTap, GConnectFlags(0));
+    m_tap->elementHandler =
+        g_signal_connect_data(playbin, "element-setup", G_CALLBACK(&OnElementSetup),
+                              new std::shared_ptr<Tap>(m_tap), &ReleaseTap, GConnectFlags(0));
 }
 
 StreamRecorder::~StreamRecorder()

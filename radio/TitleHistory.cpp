@@ -26,8 +26,7 @@ QString FieldText(const QString& text)
 } // namespace
 
 TitleHistory::TitleHistory(QString path, QObject* parent)
-    : QObject(parent), m_path(std::move(path)),
-      m_clock([] { return QDateTime::currentDateTime(); })
+    : QObject(parent), m_path(std::move(path)), m_clock([] { return QDateTime::currentDateTime(); })
 {
 }
 

@@ -119,8 +119,8 @@ void TitleKeeping::FillRecentTitles(QMenu& submenu) const
     for (const TitleEntry& entry : recent) {
         // Titles from a damaged file are shown as cleaned as those heard now.
         const QString title = CleanStreamTitle(entry.title);
-        QAction* item = submenu.addAction(MenuText(title + QStringLiteral(" \u2014 ") +
-                                                   CleanStreamTitle(entry.channel)));
+        QAction* item = submenu.addAction(
+            MenuText(title + QStringLiteral(" \u2014 ") + CleanStreamTitle(entry.channel)));
         connect(item, &QAction::triggered, item, [title] {
             if (QClipboard* clipboard = QGuiApplication::clipboard())
                 clipboard->setText(title);
@@ -140,7 +140,8 @@ void TitleKeeping::AddMenuItems(QMenu& menu)
     menu.addSeparator();
     QMenu* recent = menu.addMenu(QStringLiteral("Recent titles"));
     FillRecentTitles(*recent);
-    connect(&m_history, &TitleHistory::Changed, recent, [this, recent] { FillRecentTitles(*recent); });
+    connect(&m_history, &TitleHistory::Changed, recent,
+            [this, recent] { FillRecentTitles(*recent); });
     menu.addSeparator();
     QAction* notifications = menu.addAction(QStringLiteral("Title notifications"));
     notifications->setData(kCommandTitleNotifications);

@@ -9,7 +9,8 @@
 Q_LOGGING_CATEGORY(lcNotify, "wavelark.notify")
 
 TitleNotifier::TitleNotifier(QDBusConnection bus, QObject* parent)
-    : QObject(parent), m_bus(std::move(bus)), m_clock([] { return std::chrono::steady_clock::now(); })
+    : QObject(parent), m_bus(std::move(bus)),
+      m_clock([] { return std::chrono::steady_clock::now(); })
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &TitleNotifier::SendDue);
@@ -77,18 +78,16 @@ void TitleNotifier::Send(const QString& title, const QString& channel)
         .replace(QLatin1Char('>'), QLatin1String("&gt;"));
     notify << QStringLiteral("Wavelark") << m_lastId << QStringLiteral("wavelark") << title << body
            << QStringList() << hints << qint32(-1);
-    auto* watcher =
-        new QDBusPendingCallWatcher(m_bus.asyncCall(notify, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* call) {
-                call->deleteLater();
-                const QDBusPendingReply<uint> reply = *call;
-                if (reply.isError()) {
-                    qCInfo(lcNotify).noquote()
-                        << "no notification shown:" << reply.error().message();
-                    return;
-                }
-                m_lastId = reply.value();
-                Q_EMIT Shown(m_lastId);
-            });
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(notify, kCallTimeoutMs), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+            call->deleteLater();
+            const QDBusPendingReply<uint> reply = *call;
+            if (reply.isError()) {
+                qCInfo(lcNotify).noquote() << "no notification shown:" << reply.error().message();
+                return;
+            }
+            m_lastId = reply.value();
+            Q_EMIT Shown(m_lastId);
+        });
 }

@@ -136,13 +136,14 @@ TEST(RecordingNamesTest, StreamTypeFromTheFirstBytes)
         {QByteArray("OggS\0\x02", 6) + QByteArray(22, '\0') + "\x01vorbis", "ogg"},
         {QByteArray("OggS\0\x02", 6) + QByteArray(22, '\0') + "OpusHead", "opus"},
         {"ID3\x04", "mp3"},
-        {QByteArray("junk\xff\xfb\x90\x64", 8), "mp3"},    // MPEG-1 layer III, mid-stream
-        {QByteArray("\xff\xf1\x50\x80", 4), "aac"},        // ADTS
-        {"#EXTM3U\n#EXT-X-VERSION:3\n", ""},               // an HLS playlist, not media
+        {QByteArray("junk\xff\xfb\x90\x64", 8), "mp3"}, // MPEG-1 layer III, mid-stream
+        {QByteArray("\xff\xf1\x50\x80", 4), "aac"},     // ADTS
+        {"#EXTM3U\n#EXT-X-VERSION:3\n", ""},            // an HLS playlist, not media
         {"<html>", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(StreamExtension(c.bytes), QString::fromLatin1(c.extension)) << c.bytes.toHex().constData();
+        EXPECT_EQ(StreamExtension(c.bytes), QString::fromLatin1(c.extension))
+            << c.bytes.toHex().constData();
 }
 
 class StreamRecorderTest : public PlayerFixture
@@ -189,8 +190,8 @@ TEST_F(StreamRecorderTest, ShoutcastTitlesSplitTheRecordingExactlyWhereTheyChang
         files << signal.first().toString();
     ASSERT_EQ(files.size(), stream.spans.size()) << files.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), files.size());
-    const QRegularExpression name(QStringLiteral(
-        "^\\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d - (.*)\\.mp3$"));
+    const QRegularExpression name(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d - (.*)\\.mp3$"));
     for (qsizetype i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].toStdString());
         const QRegularExpressionMatch match = name.match(QFileInfo(files[i]).fileName());
@@ -233,8 +234,8 @@ TEST_F(StreamRecorderTest, OggFilesSplitByAnnouncedTitlesEachBeginWithTheHeaders
         OggPages pages;
         QList<OggPages::Page> out;
         for (qsizetype at = 0; at < bytes.size(); at += 777)
-            pages.Feed(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(777, bytes.size() - at)),
-                       out);
+            pages.Feed(
+                QByteArrayView(bytes).sliced(at, std::min<qsizetype>(777, bytes.size() - at)), out);
         QByteArray joined;
         int headerPages = 0;
         for (const OggPages::Page& page : out) {

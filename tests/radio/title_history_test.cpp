@@ -54,10 +54,10 @@ TEST(TitleHistoryTest, KeepsNewTitlesAsTabSeparatedLocalTimeLines)
         bool kept;
     } cases[] = {
         {"Radio One", "Artist - Song", true},
-        {"Radio One", "Artist - Song", false},  // a repeat on the same channel
-        {"Radio One", "", false},               // nothing
-        {"Radio One", "Radio One", false},      // the station naming itself
-        {"Radio Two", "Artist - Song", true},   // the same title on another channel is new
+        {"Radio One", "Artist - Song", false}, // a repeat on the same channel
+        {"Radio One", "", false},              // nothing
+        {"Radio One", "Radio One", false},     // the station naming itself
+        {"Radio Two", "Artist - Song", true},  // the same title on another channel is new
         {"Radio One", "Other \xe2\x80\x93 Song", true},
         {"Radio Two", "Jingle", true},
         {"Radio One", "Artist - Song", true},   // not a repeat: another title came between

@@ -6,12 +6,12 @@
 #include "support/Wait.h"
 
 #include <QAction>
-#include <QDir>
-#include <QScopeGuard>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,34 +47,35 @@ TEST_F(TitleKeepingTest, TitlesHeardGoToTheHistoryAndTheRecentTitlesMenu)
     const QList<QByteArray> lines = m_folder.Read(QStringLiteral("history.txt")).split('\n');
     ASSERT_EQ(lines.size(), 3) << m_folder.Read(QStringLiteral("history.txt")).constData();
     EXPECT_EQ(lines[0], "2026-12-10 22:00:00\tBeta\tYesterday's Song");
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                                       "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\tAlpha\\t"
-                                       "Artist & Band - Song$"))
-                    .match(QString::fromUtf8(lines[1]))
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\tAlpha\\t"
+                                          "Artist & Band - Song$"))
+            .match(QString::fromUtf8(lines[1]))
+            .hasMatch())
         << lines[1].constData();
     EXPECT_EQ(lines[2], "");
 
     QMenu menu;
     titles.AddMenuItems(menu);
-    EXPECT_EQ(Texts(menu), (QStringList{QStringLiteral("--"), QStringLiteral("Record"),
-                                        QStringLiteral("--"), QStringLiteral("Recent titles"),
-                                        QStringLiteral("--"), QStringLiteral("Title notifications"),
-                                        QStringLiteral("--")}));
+    EXPECT_EQ(Texts(menu),
+              (QStringList{QStringLiteral("--"), QStringLiteral("Record"), QStringLiteral("--"),
+                           QStringLiteral("Recent titles"), QStringLiteral("--"),
+                           QStringLiteral("Title notifications"), QStringLiteral("--")}));
     QMenu* recent = menu.actions().at(3)->menu();
     ASSERT_NE(recent, nullptr);
     // Newest first; "&" shown as it is, not as a shortcut mark.
-    EXPECT_EQ(Texts(*recent),
-              (QStringList{QStringLiteral("Artist && Band - Song") + kDash + QStringLiteral("Alpha"),
-                           QStringLiteral("Yesterday's Song") + kDash + QStringLiteral("Beta")}));
+    EXPECT_EQ(
+        Texts(*recent),
+        (QStringList{QStringLiteral("Artist && Band - Song") + kDash + QStringLiteral("Alpha"),
+                     QStringLiteral("Yesterday's Song") + kDash + QStringLiteral("Beta")}));
     recent->actions().at(0)->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Artist & Band - Song"));
 
     // A new title reaches a menu that is kept (as a status-notifier host keeps it).
     titles.History().Add(QStringLiteral("Alpha"), QStringLiteral("Next Song"));
     EXPECT_EQ(recent->actions().size(), 3);
-    EXPECT_EQ(recent->actions().at(0)->text(), QStringLiteral("Next Song") + kDash +
-                                                   QStringLiteral("Alpha"));
+    EXPECT_EQ(recent->actions().at(0)->text(),
+              QStringLiteral("Next Song") + kDash + QStringLiteral("Alpha"));
 }
 
 TEST_F(TitleKeepingTest, EmptyHistoryShowsOneGreyedItemAndKeepsTenAtMost)
@@ -107,7 +108,8 @@ TEST_F(TitleKeepingTest, TitleNotificationsAreOffByDefaultAndKeptInTheOptionsFil
         EXPECT_FALSE(item->isChecked());
         item->trigger();
         EXPECT_TRUE(window.Titles().TitleNotifications());
-        EXPECT_TRUE(m_folder.Read(QStringLiteral("wavelark.ini")).contains("TitleNotifications=true"));
+        EXPECT_TRUE(
+            m_folder.Read(QStringLiteral("wavelark.ini")).contains("TitleNotifications=true"));
         m_window.reset();
     }
     CWavelark& again = Start();
@@ -122,7 +124,8 @@ TEST_F(TitleKeepingTest, TrayMenuShowsRecordingAndRecentTitles)
     m_content.SetIcyTitle("Artist - First Song");
     // The music folder as a desktop names it.
     m_folder.Write(QStringLiteral("config/user-dirs.dirs"),
-                   "XDG_MUSIC_DIR=\"" + m_folder.FilePath(QStringLiteral("Music")).toUtf8() + "\"\n");
+                   "XDG_MUSIC_DIR=\"" + m_folder.FilePath(QStringLiteral("Music")).toUtf8() +
+                       "\"\n");
     qputenv("XDG_CONFIG_HOME", m_folder.FilePath(QStringLiteral("config")).toUtf8());
     const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");

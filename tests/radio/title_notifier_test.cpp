@@ -62,8 +62,8 @@ QList<SeenNotify> ParseMonitor(const QString& text)
             arguments << match.captured(2);
         }
         if (arguments.size() == 5)
-            calls.append({arguments[0], arguments[1].toUInt(), arguments[2], arguments[3],
-                          arguments[4]});
+            calls.append(
+                {arguments[0], arguments[1].toUInt(), arguments[2], arguments[3], arguments[4]});
     }
     return calls;
 }
@@ -112,9 +112,10 @@ protected:
                 return false;
             const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
             StartChild(x, QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("640x480x24"),
-                        QStringLiteral("-nolisten"), QStringLiteral("tcp")},
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")},
                        system);
             if (!WaitUntil([this] { return x.canReadLine() || x.state() == QProcess::NotRunning; },
                            20000))
@@ -139,14 +140,17 @@ protected:
                 20000);
             // The monitor reports its own name first, once it listens.
             const bool monitoring = WaitUntil(
-                [this] { return monitor.bytesAvailable() > 0 || monitor.state() == QProcess::NotRunning; },
+                [this] {
+                    return monitor.bytesAvailable() > 0 || monitor.state() == QProcess::NotRunning;
+                },
                 20000);
             return serviceUp && monitoring && monitor.state() == QProcess::Running;
         }
 
         QDBusConnection Connection() const
         {
-            return QDBusConnection::connectToBus(bus.Address(), QStringLiteral("title-notifier-test"));
+            return QDBusConnection::connectToBus(bus.Address(),
+                                                 QStringLiteral("title-notifier-test"));
         }
     };
 
