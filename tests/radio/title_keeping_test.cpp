@@ -55,6 +55,14 @@ TEST_F(TitleKeepingTest, TitlesHeardGoToTheHistoryAndTheRecentTitlesMenu)
         << lines[1].constData();
     EXPECT_EQ(lines[2], "");
 
+    // The served stream ends after a few seconds and is fetched again, with the next title.
+    m_content.SetIcyTitle("Artist - Second Song");
+    EXPECT_TRUE(WaitUntil([&] { return titles.History().Entries().size() == 3; }, 20000));
+    const QList<QByteArray> later = m_folder.Read(QStringLiteral("history.txt")).split('\n');
+    ASSERT_EQ(later.size(), 4);
+    EXPECT_EQ(later[1], lines[1]);
+    EXPECT_TRUE(later[2].endsWith("\tAlpha\tArtist - Second Song")) << later[2].constData();
+
     QMenu menu;
     titles.AddMenuItems(menu);
     EXPECT_EQ(Texts(menu),
@@ -66,14 +74,15 @@ TEST_F(TitleKeepingTest, TitlesHeardGoToTheHistoryAndTheRecentTitlesMenu)
     // Newest first; "&" shown as it is, not as a shortcut mark.
     EXPECT_EQ(
         Texts(*recent),
-        (QStringList{QStringLiteral("Artist && Band - Song") + kDash + QStringLiteral("Alpha"),
+        (QStringList{QStringLiteral("Artist - Second Song") + kDash + QStringLiteral("Alpha"),
+                     QStringLiteral("Artist && Band - Song") + kDash + QStringLiteral("Alpha"),
                      QStringLiteral("Yesterday's Song") + kDash + QStringLiteral("Beta")}));
-    recent->actions().at(0)->trigger();
+    recent->actions().at(1)->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Artist & Band - Song"));
 
     // A new title reaches a menu that is kept (as a status-notifier host keeps it).
     titles.History().Add(QStringLiteral("Alpha"), QStringLiteral("Next Song"));
-    EXPECT_EQ(recent->actions().size(), 3);
+    EXPECT_EQ(recent->actions().size(), 4);
     EXPECT_EQ(recent->actions().at(0)->text(),
               QStringLiteral("Next Song") + kDash + QStringLiteral("Alpha"));
 }
