@@ -331,3 +331,40 @@ TEST_F(StreamRecorderTest, AFullDiskEndsTheRecordingOnceWhilePlaybackGoesOn)
     }
     EXPECT_EQ(left.size(), finished.size()) << left.join(QLatin1Char('\n')).toStdString();
 }
+
+TEST_F(StreamRecorderTest, AStreamStartedAgainGoesOnInANewFile)
+{
+    const IcyStream stream(ToneMp3(), {U("Artist - Song"), QString()});
+    RawStreamServer server;
+    ASSERT_TRUE(server.Start());
+    server.SetScript({"HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 16000",
+                      stream.body, 0, stream.body.size(), false});
+    auto player = MakePlayer("fakesink sync=false");
+    ASSERT_NE(player, nullptr);
+    StreamRecorder recorder(*player);
+    QSignalSpy finished(&recorder, &StreamRecorder::FileFinished);
+    QSignalSpy ended(player.get(), &MediaPlayer::EndOfStream);
+    const QString folder = m_folder.FilePath(QStringLiteral("Channel"));
+    recorder.Start(folder, QStringLiteral("Channel"), QString());
+    // As the stream keeper does after a lost stream: the same address once more.
+    for (int start = 1; start <= 2; ++start) {
+        ASSERT_TRUE(
+            player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("live")));
+        ASSERT_TRUE(WaitUntil([&] { return ended.size() == start; }, 60000));
+    }
+    EXPECT_TRUE(recorder.IsRecording());
+    recorder.Stop();
+    recorder.Flush();
+    QCoreApplication::processEvents();
+
+    // The first start: the opening block under the channel's name, then the title's. The
+    // second start is a new file that keeps the title, which the new stream repeats.
+    ASSERT_EQ(finished.size(), 3);
+    const QByteArray expected[] = {stream.spans[0].second, stream.spans[1].second,
+                                   stream.spans[0].second + stream.spans[1].second};
+    for (qsizetype i = 0; i < finished.size(); ++i) {
+        const QString path = finished[i].first().toString();
+        EXPECT_TRUE(WithoutId3(ReadAll(path)) == expected[i]) << path.toStdString();
+        EXPECT_EQ(path.contains(QStringLiteral(" - Artist - Song")), i > 0) << path.toStdString();
+    }
+}
