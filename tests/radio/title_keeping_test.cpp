@@ -205,3 +205,31 @@ TEST_F(TitleKeepingTest, TrayMenuShowsRecordingAndRecentTitles)
     EXPECT_TRUE(files[0].endsWith(QStringLiteral(" - Artist - First Song.mp3")))
         << files[0].toStdString();
 }
+
+TEST_F(TitleKeepingTest, AFolderThatCannotBeWrittenEndsTheRecordingWithOneMessage)
+{
+    m_content.SetStream(1, m_content.IcyUrl());
+    m_content.SetIcyTitle("Artist - Song");
+    // The music folder lies below a plain file: no folder can be made there, even by root.
+    m_folder.Write(QStringLiteral("not-a-folder"), "x");
+    m_folder.Write(QStringLiteral("config/user-dirs.dirs"),
+                   "XDG_MUSIC_DIR=\"" +
+                       m_folder.FilePath(QStringLiteral("not-a-folder/Music")).toUtf8() + "\"\n");
+    qputenv("XDG_CONFIG_HOME", m_folder.FilePath(QStringLiteral("config")).toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
+    CWavelark& window = Start();
+    AnswerMessages();
+    TitleKeeping& titles = window.Titles();
+    ASSERT_EQ(window.Playback().IsPlaying(), 1);
+
+    titles.SetRecording(true);
+    EXPECT_TRUE(WaitUntil([&] { return !m_messages.empty(); }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return !titles.IsRecording(); }, 5000));
+    // More stream bytes and titles come; the recording stays ended and says nothing more.
+    QTest::qWait(1500);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], QByteArray(TitleKeeping::kRecordingFailedMessage));
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+    EXPECT_FALSE(window.Tray()->Icon().toolTip().contains(QStringLiteral("Recording")));
+}
