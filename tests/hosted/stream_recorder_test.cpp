@@ -246,6 +246,17 @@ TEST_F(StreamRecorderTest, OggFilesSplitByAnnouncedTitlesEachBeginWithTheHeaders
         EXPECT_TRUE(joined == bytes);
         EXPECT_GE(headerPages, 2); // identification, then comment and setup
         EXPECT_TRUE(bytes.startsWith(pages.Headers()));
+
+        // A second chain (as stations send one per song) brings its own headers.
+        QList<OggPages::Page> chained;
+        pages.Feed(bytes, chained);
+        ASSERT_FALSE(chained.isEmpty());
+        EXPECT_TRUE(chained.first().beginsChain);
+        EXPECT_EQ(std::count_if(chained.cbegin(), chained.cend(),
+                                [](const OggPages::Page& page) { return page.beginsChain; }),
+                  1);
+        EXPECT_TRUE(bytes.startsWith(pages.Headers()));
+        EXPECT_FALSE(pages.Headers().isEmpty());
     }
 
     RawStreamServer server;
