@@ -424,6 +424,11 @@ bool MediaPlayer::put_volume(int level)
     return true;
 }
 
+_GstElement* MediaPlayer::Playbin() const
+{
+    return m_pipeline->playbin.get();
+}
+
 int MediaPlayer::Volume() const
 {
     const double cubic = gst_stream_volume_get_volume(GST_STREAM_VOLUME(m_pipeline->playbin.get()),

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+struct _GstElement;
 struct _GstMessage;
 
 // The one audio player of the program: a GStreamer playbin behind the four operations the
@@ -44,6 +45,9 @@ public:
     // The User-Agent of the stream requests from the next put_URL on (the program's own, so
     // that a station sees one client); empty for GStreamer's.
     void SetUserAgent(const QByteArray& userAgent);
+
+    // The playbin, for a recorder that takes the stream's bytes from it (see StreamRecorder).
+    _GstElement* Playbin() const;
 
     // The state last applied to the pipeline, read back from it.
     int Volume() const;

@@ -42,6 +42,8 @@ QString TrayToolTipText(const NowPlaying& state)
             text += QStringLiteral("\nstopped");
         else if (!state.streamTitle.isEmpty())
             text += QLatin1Char('\n') + state.streamTitle;
+        if (state.recording)
+            text += QStringLiteral("\nRecording");
     }
     if (!state.lastLine.isEmpty())
         text += QLatin1Char('\n') + state.lastLine;

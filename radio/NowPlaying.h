@@ -10,8 +10,9 @@
 //     Radio One             Radio One             Radio One
 //     Artist - Song         stopped               reconnecting
 //
-// Without a selected channel the tool tip is "Wavelark" alone. A timer or schedule in force
-// adds its own last line ("Sleep in 20 min", "Playtime 07:00–09:00").
+// Without a selected channel the tool tip is "Wavelark" alone. While recording, a line
+// "Recording" follows; a timer or schedule in force adds its own last line ("Sleep in 20 min",
+// "Playtime 07:00–09:00").
 struct NowPlaying
 {
     QString channelName;
@@ -19,6 +20,7 @@ struct NowPlaying
     bool playing = false;
     bool reconnecting = false;
     QString lastLine;
+    bool recording = false;
 };
 
 // Longest stream title kept, in characters; a longer one is cut and ends in "...".

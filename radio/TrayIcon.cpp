@@ -7,6 +7,7 @@
 #include <QDBusVariant>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QPixmap>
 
 Q_LOGGING_CATEGORY(lcTray, "wavelark.tray")
@@ -96,6 +97,42 @@ void TrayIcon::Remove()
 
 void TrayIcon::AnimateTrayIcon()
 {
-    m_icon.setIcon(m_trayIcons[static_cast<size_t>(m_trayIconStep)]);
+    m_shownFrame = m_trayIconStep;
+    const auto frame = static_cast<size_t>(m_trayIconStep);
+    m_icon.setIcon(m_recording ? m_recordingIcons[frame] : m_trayIcons[frame]);
     m_trayIconStep = (m_trayIconStep + 1) % kTrayIconCount;
+}
+
+// A frame with a red dot in its lower right corner, the sign of a recording:
+//
+//     +--------+
+//     |        |
+//     |     ## |
+//     +--------+
+static QIcon WithRecordingDot(const QIcon& frame)
+{
+    QPixmap pixmap = frame.pixmap(QSize(32, 32));
+    if (pixmap.isNull())
+        return frame;
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal size = pixmap.width() * 0.42;
+    const QRectF dot(pixmap.width() - size - 1, pixmap.height() - size - 1, size, size);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(QColor(220, 0, 0));
+    painter.drawEllipse(dot);
+    return QIcon(pixmap);
+}
+
+void TrayIcon::SetRecording(bool recording)
+{
+    if (recording == m_recording)
+        return;
+    m_recording = recording;
+    if (recording && m_recordingIcons[0].isNull()) {
+        for (size_t i = 0; i < m_trayIcons.size(); ++i)
+            m_recordingIcons[i] = WithRecordingDot(m_trayIcons[i]);
+    }
+    const auto frame = static_cast<size_t>(m_shownFrame);
+    m_icon.setIcon(recording ? m_recordingIcons[frame] : m_trayIcons[frame]);
 }

@@ -28,6 +28,8 @@ public:
 
     // Shows frame TrayIconStep and moves the step on; called every 1500 ms.
     void AnimateTrayIcon();
+    // While recording the frames carry a red dot.
+    void SetRecording(bool recording);
 
     int TrayIconStep() const { return m_trayIconStep; }
     // True when a status-notifier host shows the icon (see above); fixed for the process.
@@ -48,5 +50,8 @@ private:
     bool m_statusNotifierItem = false;
     QSystemTrayIcon m_icon;
     std::array<QIcon, kTrayIconCount> m_trayIcons;
+    std::array<QIcon, kTrayIconCount> m_recordingIcons;
+    bool m_recording = false;
+    int m_shownFrame = 0;
     int m_trayIconStep = 0;
 };

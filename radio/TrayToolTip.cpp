@@ -14,6 +14,12 @@ TrayToolTip::TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* paren
     Refresh();
 }
 
+void TrayToolTip::SetRecording(bool recording)
+{
+    m_recording = recording;
+    Refresh();
+}
+
 void TrayToolTip::Refresh()
 {
     NowPlaying state;
@@ -22,6 +28,7 @@ void TrayToolTip::Refresh()
     state.playing = m_playback.IsPlaying() == 1;
     state.reconnecting = m_playback.IsReconnecting();
     state.lastLine = m_lastLine;
+    state.recording = m_recording;
     const QString text = TrayToolTipText(state);
     // A status-notifier host is told of every new tool tip; tell it only of real changes.
     if (text == m_text)

@@ -16,6 +16,9 @@ class TrayToolTip : public QObject
 public:
     TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* parent = nullptr);
 
+    // Whether the tool tip ends in "Recording".
+    void SetRecording(bool recording);
+
     // The text the tool tip shows now.
     const QString& Text() const { return m_text; }
     // The line below everything else: a timer or schedule in force; empty for none.
@@ -28,4 +31,5 @@ private:
     TrayIcon& m_tray;
     QString m_text;
     QString m_lastLine;
+    bool m_recording = false;
 };

@@ -14,6 +14,7 @@
 #include "radio/SettingsFile.h"
 #include "radio/SleepTimerMenu.h"
 #include "radio/Station.h"
+#include "radio/TitleKeeping.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
 #include "ui/AboutDialog.h"
@@ -49,6 +50,8 @@ CWavelark::~CWavelark()
     m_mpris = nullptr;
     delete m_trayToolTip;
     m_trayToolTip = nullptr;
+    delete m_titles;
+    m_titles = nullptr;
     delete m_playback;
     m_playback = nullptr;
 }
@@ -136,6 +139,14 @@ void CWavelark::StartDesktopIntegration()
                 &TrayToolTip::SetLastLine, Qt::UniqueConnection);
         m_trayToolTip->SetLastLine(m_scheduled->ToolTipLine());
     }
+    // Titles are kept from the first one on, whether or not the menu is ever opened, and the
+    // recorder sees every stream from its start.
+    Titles().AttachRecorder();
+    if (m_trayToolTip)
+        connect(m_titles, &TitleKeeping::RecordingChanged, m_trayToolTip,
+                &TrayToolTip::SetRecording);
+    if (m_tray)
+        connect(m_titles, &TitleKeeping::RecordingChanged, m_tray, &TrayIcon::SetRecording);
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
@@ -162,6 +173,16 @@ void CWavelark::PlayStartChannel()
     // The start-up choice decides, as at start-up: the saved channel, or a random one.
     const QByteArray start = ReadStartChannel();
     PlayChannel(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
+}
+
+TitleKeeping& CWavelark::Titles()
+{
+    if (!m_titles)
+        m_titles = new TitleKeeping(
+            *m_playback,
+            SessionBusReachable() ? QDBusConnection::sessionBus() : QDBusConnection(QString()),
+            [this](const QByteArray& text) { ShowMessageToUser(text); }, this);
+    return *m_titles;
 }
 
 void CWavelark::AnimateTrayIcon()
@@ -256,10 +277,15 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
             menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
             continue;
         }
-        // The timers' part of the menu.
+        // What is kept of what plays, and the timers.
+        menu.addSeparator();
+        Titles().AddRecordItem(menu);
         menu.addSeparator();
         if (m_scheduled)
             AddSleepTimerMenu(menu, m_scheduled->Sleep());
+        Titles().AddRecentTitles(menu);
+        menu.addSeparator();
+        Titles().AddNotificationsItem(menu);
         menu.addSeparator();
     }
 }

@@ -18,6 +18,7 @@ class Mpris;
 class QMenu;
 class ScheduledPlay;
 class Skin;
+class TitleKeeping;
 class TrayIcon;
 class TrayToolTip;
 class WebPageEngineLoader;
@@ -79,6 +80,8 @@ public:
     ScheduledPlay* Scheduled() { return m_scheduled; }
     // Where the timers read the time of day; set before OnInitDialog.
     void SetWallClock(WallClock clock) { m_wallClock = std::move(clock); }
+    // The title history, notifications and recording, made at the first use.
+    TitleKeeping& Titles();
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -122,6 +125,7 @@ private:
     Mpris* m_mpris = nullptr;
     WallClock m_wallClock = SystemWallClock;
     ScheduledPlay* m_scheduled = nullptr;
+    TitleKeeping* m_titles = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;

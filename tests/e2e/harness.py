@@ -29,11 +29,19 @@ ARCHIVE = BUILD_DIR / "Interface" / "radio.int"
 MARKER_VARIABLE = "WAVELARK_E2E_MARK"
 WAV_HEADER_BYTES = 44
 
-# The tray menu, top to bottom.
-# The tray menu top to bottom, None for a separator; MENU_ITEMS are its items.
-MENU_LAYOUT = ["Open", "Random Channel", "Stop/Resume", None, "Sleep timer", None, "About us",
-               "Exit"]
-MENU_ITEMS = [entry for entry in MENU_LAYOUT if entry]
+# The tray menu, top to bottom: its items, and its rows with None for each separator.
+MENU_ROWS = ["Open", "Random Channel", "Stop/Resume", None, "Record", None, "Sleep timer",
+             "Recent titles", None, "Title notifications", None, "About us", "Exit"]
+MENU_ITEMS = [row for row in MENU_ROWS if row is not None]
+# A separator's height against an item's, as Qt's Fusion style draws the menu (2 and 22 pixels).
+MENU_SEPARATOR_SHARE = 2 / 22
+
+
+def menu_row_centre(item, height):
+    """The y offset of `item`'s middle in a tray menu `height` pixels high."""
+    weights = [MENU_SEPARATOR_SHARE if row is None else 1.0 for row in MENU_ROWS]
+    index = MENU_ROWS.index(item)
+    return int(height * (sum(weights[:index]) + weights[index] / 2) / sum(weights))
 
 
 class StepFailed(AssertionError):

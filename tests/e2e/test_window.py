@@ -17,7 +17,8 @@ import unittest
 from pathlib import Path
 
 from desktop import SCREEN, Window
-from harness import (ARCHIVE, BUILD_DIR, SOURCE_DIR, StepFailed, dominant_tone, wait_for)
+from harness import (ARCHIVE, BUILD_DIR, SOURCE_DIR, StepFailed, dominant_tone, menu_row_centre,
+                     wait_for)
 from program import PLAYING, Program, working_folder
 from tray_case import (AUDIO_TIMEOUT, EXIT_TIMEOUT, MENU_TIMEOUT, START_TIMEOUT,
                        StackTestCase)
@@ -148,8 +149,7 @@ class WindowTestCase(StackTestCase):
 
     def open_by_menu(self, program, icon):
         menu = self.open_menu(program, icon, button=1)
-        # "Open" is the first of five items sharing the menu's height.
-        self.desktop.click(menu.x + menu.width // 2, menu.y + menu.height // 10)
+        self.desktop.click(menu.x + menu.width // 2, menu.y + menu_row_centre("Open", menu.height))
         return self.opened(program)
 
     def open_by_double_click(self, program, icon):

@@ -8,8 +8,8 @@ import time
 import unittest
 
 from desktop import SCREEN, Desktop
-from harness import (MENU_ITEMS, MENU_LAYOUT, DemoStack, World, dominant_tone, read_channels,
-                     tail, tone_frequencies, wait_for)
+from harness import (MENU_ITEMS, DemoStack, menu_row_centre, World, dominant_tone, read_channels, tail,
+                     tone_frequencies, wait_for)
 from program import FIRST_AUDIO, PLAYING, Program, working_folder
 
 # Bounds of the waits below: generous, since two test programs may share two cores.
@@ -98,10 +98,8 @@ class TrayTestCase(unittest.TestCase):
         if by == "keyboard":
             self.desktop.keys(*(["Down"] * (index + 1)), "Return")
         else:
-            # An item is 11 times as tall as a separator (22 and 2 pixels in Qt's Fusion style).
-            weights = [1 if entry is None else 11 for entry in MENU_LAYOUT]
-            above = sum(weights[:MENU_LAYOUT.index(item)])
-            row = menu.y + menu.height * (2 * above + 11) // (2 * sum(weights))
+            # The items share the menu's height, the separators a sliver of it.
+            row = menu.y + menu_row_centre(item, menu.height)
             self.desktop.click(menu.x + menu.width // 2, row, 1)
         wait_for(lambda: not self.desktop.top_level_windows(pid=program.process.pid),
                  MENU_TIMEOUT, what="the menu to close")

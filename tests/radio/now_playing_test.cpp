@@ -45,6 +45,18 @@ TEST(NowPlayingTest, ToolTipTellsChannelAndStateBelowTheProgramName)
     }
 }
 
+TEST(NowPlayingTest, RecordingIsTheToolTipsLastLine)
+{
+    NowPlaying state;
+    state.channelName = U("Radio One");
+    state.streamTitle = U("Artist - Song");
+    state.playing = true;
+    state.recording = true;
+    EXPECT_EQ(TrayToolTipText(state), U("Wavelark\nRadio One\nArtist - Song\nRecording"));
+    state.reconnecting = true;
+    EXPECT_EQ(TrayToolTipText(state), U("Wavelark\nRadio One\nreconnecting\nRecording"));
+}
+
 TEST(NowPlayingTest, StreamTitlesLoseControlCharactersAndExtraSpace)
 {
     const struct

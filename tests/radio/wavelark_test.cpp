@@ -202,7 +202,7 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
         if (!menu)
             return;
         for (QAction* action : menu->actions())
-            shown << action->text();
+            shown << (action->isSeparator() ? QStringLiteral("--") : action->text());
         // WAVELARK_RENDER_DIR=folder keeps pictures of the menu and its submenu to look at.
         if (const QString dir = qEnvironmentVariable("WAVELARK_RENDER_DIR"); !dir.isEmpty()) {
             menu->grab().save(dir + QStringLiteral("/tray-menu.png"));
@@ -224,10 +224,12 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
     Q_EMIT window.Tray()->Clicked();
     EXPECT_TRUE(WaitUntil([&] { return window.Playback().IsPlaying() == 0; }, 5000));
 
-    // Separators have no text.
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
-                                  QStringLiteral("Stop/Resume"), QString(),
-                                  QStringLiteral("Sleep timer"), QString(),
+                                  QStringLiteral("Stop/Resume"), QStringLiteral("--"),
+                                  QStringLiteral("Record"), QStringLiteral("--"),
+                                  QStringLiteral("Sleep timer"), QStringLiteral("Recent titles"),
+                                  QStringLiteral("--"), QStringLiteral("Title notifications"),
+                                  QStringLiteral("--"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
 }
