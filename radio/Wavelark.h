@@ -11,7 +11,9 @@
 
 struct Catalogue;
 struct InterfaceArchive;
+class CatalogueSearch;
 class ContentServer;
+class DesktopSearch;
 class MediaPlayer;
 class Mpris;
 class QMenu;
@@ -64,6 +66,8 @@ public:
     // Carries out one tray menu command.
     void RunTrayCommand(int command);
     void OpenRadioWindowModal();
+    // The desktop's search asked for the radio window with `terms` in its search field.
+    void OpenRadioWindowWithSearch(const QString& terms);
     // The one way out, whoever asks (the tray's Exit, the window's Exit, the desktop bus, a
     // termination signal): nothing plays or starts from now on, the icon goes, the loop ends.
     void Exit();
@@ -73,6 +77,7 @@ public:
     TrayIcon* Tray() { return m_tray; }
     TrayToolTip* ToolTip() { return m_trayToolTip; }
     Mpris* DesktopBus() { return m_mpris; }
+    DesktopSearch* DesktopSearchProvider() { return m_desktopSearch; }
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -110,6 +115,9 @@ private:
     TrayIcon* m_tray = nullptr;
     TrayToolTip* m_trayToolTip = nullptr;
     Mpris* m_mpris = nullptr;
+    // The channel search of the radio window and the desktop.
+    std::unique_ptr<CatalogueSearch> m_search;
+    DesktopSearch* m_desktopSearch = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;
