@@ -12,6 +12,7 @@
 #include "radio/SettingsFile.h"
 #include "radio/StationIds.h"
 #include "radio/StationLayout.h"
+#include "radio/WindowSearch.h"
 #include "ui/AboutDialog.h"
 #include "ui/BodyDrag.h"
 #include "ui/CheckButton.h"
@@ -243,6 +244,8 @@ void CStation::OnInitDialog()
     connect(m_tree, &CMediaView::StartChannelRequested, this,
             [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
     connect(m_tree, &CMediaView::FavouritesChanged, this, &CStation::OnFavouritesChanged);
+    m_search = new WindowSearch(*this, *m_countryList, *m_tree, m_context.catalogue,
+                                m_context.playback, m_context.search, Scale());
     // A channel chosen elsewhere (the tray, the desktop bus, a random pick) shows in the list
     // and the tree without starting anything. After the current input is handled: the change
     // may come from inside the tree's own click.
@@ -277,6 +280,8 @@ int CStation::FillCountryList()
         m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);
     }
     m_countryList->setCurrentIndex(m_countryList->count() > 0 ? 0 : -1);
+    if (m_search)
+        m_search->AddResultsEntry();
     return static_cast<int>(countries.size());
 }
 
@@ -322,6 +327,8 @@ void CStation::OnFavouritesChanged()
 
 int CStation::FillChannelTree(int countryIndex)
 {
+    if (m_search && m_search->IsResultsEntry(countryIndex))
+        return m_search->FillResults();
     if (IsMyChannels(countryIndex)) {
         FillMyChannels();
         return m_tree->topLevelItem(0)->childCount();

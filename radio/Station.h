@@ -13,12 +13,14 @@ class CCoolSlider;
 class CExplorer;
 class CMediaView;
 class CRadioButton;
+class CatalogueSearch;
 class ContentServer;
 class QComboBox;
 class QPushButton;
 class RadioPlayback;
 class Skin;
 class WebPageEngineLoader;
+class WindowSearch;
 struct Catalogue;
 
 // What the radio window works with: the process-wide values it reads and the playback it
@@ -34,6 +36,8 @@ struct StationContext
     QByteArray versionText;
     // Where the page views' engine comes from; with none the pages are not shown.
     WebPageEngineLoader* webEngine = nullptr;
+    // The search shared with the desktop; with none the window keeps its own.
+    CatalogueSearch* search = nullptr;
 };
 
 // The visible radio window: country list, channel tree, volume and mute, the start-up choice,
@@ -121,4 +125,5 @@ private:
     QPushButton* m_downloadButton = nullptr;
     CMediaView* m_tree = nullptr;
     CExplorer* m_browser = nullptr;
+    WindowSearch* m_search = nullptr;
 };

@@ -3,12 +3,14 @@
 #include "app/AnsiText.h"
 #include "app/InterfaceArchive.h"
 #include "app/SessionBus.h"
+#include "directory/CatalogueSearch.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/DesktopSearch.h"
 #include "radio/Mpris.h"
 #include "radio/ScheduledPlay.h"
 #include "radio/SettingsFile.h"
@@ -17,6 +19,7 @@
 #include "radio/TitleKeeping.h"
 #include "radio/TrayIcon.h"
 #include "radio/TrayToolTip.h"
+#include "radio/WindowSearch.h"
 #include "ui/AboutDialog.h"
 #include "ui/MessageDialog.h"
 #include "ui/Skin.h"
@@ -26,6 +29,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QTimerEvent>
 
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
@@ -36,7 +40,8 @@ CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& serv
     : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
       m_versionText(versionText),
       m_playback(new RadioPlayback(
-          catalogue, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this))
+          catalogue, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this)),
+      m_search(std::make_unique<CatalogueSearch>(catalogue))
 {
 }
 
@@ -48,6 +53,8 @@ CWavelark::~CWavelark()
     m_scheduled = nullptr;
     delete m_mpris;
     m_mpris = nullptr;
+    delete m_desktopSearch;
+    m_desktopSearch = nullptr;
     delete m_trayToolTip;
     m_trayToolTip = nullptr;
     delete m_titles;
@@ -147,6 +154,13 @@ void CWavelark::StartDesktopIntegration()
                 &TrayToolTip::SetRecording);
     if (m_tray)
         connect(m_titles, &TitleKeeping::RecordingChanged, m_tray, &TrayIcon::SetRecording);
+    if (!m_desktopSearch) {
+        m_desktopSearch = new DesktopSearch(
+            *m_search, *m_playback,
+            {[this](const QString& terms) { OpenRadioWindowWithSearch(terms); }}, this);
+        if (SessionBusReachable())
+            m_desktopSearch->Publish(QDBusConnection::sessionBus());
+    }
     if (m_mpris)
         return;
     // Raise opens the window as "Open" does, which also serves tray hosts that report no
@@ -358,6 +372,23 @@ void CWavelark::Exit()
     Q_EMIT QuitRequested();
 }
 
+void CWavelark::OpenRadioWindowWithSearch(const QString& terms)
+{
+    if (m_playback->IsShutDown())
+        return;
+    if (WindowSearch* search = WindowSearch::Of(m_openRadioWindow)) {
+        search->ShowQuery(terms);
+        BringOpenRadioWindowForward();
+        return;
+    }
+    // The window's own loop runs until it closes: the terms go in once that loop has begun.
+    QTimer::singleShot(0, this, [this, terms] {
+        if (WindowSearch* search = WindowSearch::Of(m_openRadioWindow))
+            search->ShowQuery(terms);
+    });
+    OpenRadioWindowModal();
+}
+
 void CWavelark::OpenRadioWindowModal()
 {
     if (m_playback->IsShutDown())
@@ -367,9 +398,9 @@ void CWavelark::OpenRadioWindowModal()
         if (const QScreen* primary = QGuiApplication::primaryScreen())
             screen = primary->geometry().size();
     }
-    const StationContext context{m_catalogue,   m_skin,     m_server,
-                                 *m_playback,   screen,     m_versionText.toFloat(),
-                                 m_versionText, m_webEngine};
+    const StationContext context{m_catalogue,   m_skin,      m_server,
+                                 *m_playback,   screen,      m_versionText.toFloat(),
+                                 m_versionText, m_webEngine, m_search.get()};
     // Built anew for every opening and destroyed when the modal loop returns; the QPointer
     // forgets it even if something else destroys it first.
     CStation station(context);

@@ -12,7 +12,9 @@
 
 struct Catalogue;
 struct InterfaceArchive;
+class CatalogueSearch;
 class ContentServer;
+class DesktopSearch;
 class MediaPlayer;
 class Mpris;
 class QMenu;
@@ -67,6 +69,8 @@ public:
     // Carries out one tray menu command.
     void RunTrayCommand(int command);
     void OpenRadioWindowModal();
+    // The desktop's search asked for the radio window with `terms` in its search field.
+    void OpenRadioWindowWithSearch(const QString& terms);
     // The one way out, whoever asks (the tray's Exit, the window's Exit, the desktop bus, a
     // termination signal): nothing plays or starts from now on, the icon goes, the loop ends.
     void Exit();
@@ -82,6 +86,7 @@ public:
     void SetWallClock(WallClock clock) { m_wallClock = std::move(clock); }
     // The title history, notifications and recording, made at the first use.
     TitleKeeping& Titles();
+    DesktopSearch* DesktopSearchProvider() { return m_desktopSearch; }
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
     int RandomPickedAtStart() const { return m_randomPickedAtStart; }
@@ -126,6 +131,9 @@ private:
     WallClock m_wallClock = SystemWallClock;
     ScheduledPlay* m_scheduled = nullptr;
     TitleKeeping* m_titles = nullptr;
+    // The channel search of the radio window and the desktop.
+    std::unique_ptr<CatalogueSearch> m_search;
+    DesktopSearch* m_desktopSearch = nullptr;
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;

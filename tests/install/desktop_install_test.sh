@@ -28,12 +28,20 @@ for file in libexec/wavelark/wavelark libexec/wavelark/wavelark-webview \
             libexec/wavelark/libwavelark_webengine.so bin/wavelark-pack \
             share/wavelark/Interface/radio.int \
             share/icons/hicolor/scalable/apps/wavelark.svg \
-            share/icons/hicolor/48x48/apps/wavelark.png; do
+            share/icons/hicolor/48x48/apps/wavelark.png \
+            share/gnome-shell/search-providers/wavelark-search-provider.ini \
+            share/krunner/dbusplugins/wavelark-krunner.desktop; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/wavelark" ] || fail "the launcher is not installed as a program"
 grep -qx 'Icon=wavelark' "$entry" || fail "the entry names another icon"
 grep -qx 'Categories=AudioVideo;Audio;Player;' "$entry" || fail "the entry is not an audio player"
+# The search provider names the entry and the object the program exports.
+provider=$prefix/share/gnome-shell/search-providers/wavelark-search-provider.ini
+grep -qx "DesktopId=$(basename "$entry")" "$provider" || fail "the search provider names another entry"
+grep -qx 'ObjectPath=/org/wavelark/Wavelark/SearchProvider' "$provider" || fail "the search provider's path"
+grep -qx 'X-Plasma-DBusRunner-Path=/org/wavelark/Wavelark/KRunner' \
+  "$prefix/share/krunner/dbusplugins/wavelark-krunner.desktop" || fail "the runner's path"
 
 # The command the desktop runs: Exec without its quotes (it has no field codes).
 exec_line=$(sed -n 's/^Exec=//p' "$entry")

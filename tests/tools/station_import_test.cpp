@@ -154,4 +154,27 @@ TEST(StationImport, TheCatalogueReadsBackAsUtf8AndTheTreeIsDeterministic)
     EXPECT_TRUE(files[QStringLiteral("wavelark/index.php")].startsWith("<!DOCTYPE html>"));
 }
 
+TEST(StationImport, DirectoryStationsGetShortCountryNamesLanguageAndPopularityOrder)
+{
+    StationImport import;
+    import.Read("[{\"name\": \"Quiet\", \"url\": \"http://s.example/q\", \"country\": "
+                "\"The Russian Federation\", \"countrycode\": \"RU\", \"votes\": 3,"
+                " \"clickcount\": 50, \"language\": \"russian,english\", \"tags\": \"news\"},"
+                " {\"name\": \"Loud\", \"url\": \"http://s.example/l\", \"country\": "
+                "\"The United Kingdom Of Great Britain And Northern Ireland\", \"countrycode\": "
+                "\"gb\", \"votes\": 90, \"clickcount\": 1},"
+                " {\"name\": \"Clicked\", \"url\": \"http://s.example/c\", \"country\": "
+                "\"Atlantis\", \"countrycode\": \"XX\", \"votes\": 3, \"clickcount\": 70},"
+                " {\"name\": \"Plain\", \"url\": \"http://s.example/p\", \"country\": "
+                "\"Chile\"}]",
+                QStringLiteral("d.json"));
+    // Votes, then clicks, most first; the order of the list where both are equal. The code's
+    // short name where the code is known, the field otherwise.
+    ExpectStations(import, {{"Loud", "United Kingdom", "http://s.example/l"},
+                            {"Clicked", "Atlantis", "http://s.example/c"},
+                            {"Quiet", "Russia", "http://s.example/q"},
+                            {"Plain", "Chile", "http://s.example/p"}});
+    EXPECT_EQ(import.Stations()[2].infoText, QStringLiteral("news | russian, english"));
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QUrl>
 #include <algorithm>
 
@@ -73,6 +74,19 @@ QString Text(const QJsonObject& object, const char* key)
     if (value.isDouble())
         return QString::number(value.toDouble());
     return QString();
+}
+
+// The name people use for a station's country: the directory's `country` holds formal names
+// ("The Russian Federation", sorted under T), so the short name of its ISO code comes first.
+QString CountryName(const QJsonObject& object)
+{
+    const QString code = Text(object, "countrycode").trimmed().toUpper();
+    if (code.size() == 2) {
+        const QLocale::Territory territory = QLocale::codeToTerritory(code);
+        if (territory != QLocale::AnyTerritory)
+            return QLocale::territoryToString(territory);
+    }
+    return Text(object, "country");
 }
 
 // The address the player would take, or nothing.
@@ -142,6 +156,16 @@ void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
     if (document.isObject())
         stations.append(document.object());
     const std::vector<int> lines = TopLevelElementLines(json);
+    // The most popular first: within a country the tree and the search's ties keep this order.
+    struct Ranked
+    {
+        Station station;
+        int line;
+        qint64 votes;
+        qint64 clicks;
+    };
+    std::vector<Ranked> ranked;
+    const size_t firstProblem = m_problems.size();
     for (qsizetype i = 0; i < stations.size(); ++i) {
         const int line = size_t(i) < lines.size() ? lines[size_t(i)] : 1;
         if (!stations[i].isObject()) {
@@ -157,7 +181,7 @@ void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
         }
         Station station;
         station.name = Text(object, "name");
-        station.category = Text(object, "country");
+        station.category = CountryName(object);
         station.address = Text(object, "url_resolved");
         if (station.address.trimmed().isEmpty())
             station.address = Text(object, "url");
@@ -169,13 +193,31 @@ void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
                       QString::number(bitrate) + QStringLiteral(" kbit/s");
         for (const QString& part :
              {format, Text(object, "tags").replace(QLatin1Char(','), QStringLiteral(", ")),
+              Text(object, "language").replace(QLatin1Char(','), QStringLiteral(", ")),
               Text(object, "homepage")}) {
             if (!part.trimmed().isEmpty())
                 info.append(part.trimmed());
         }
         station.infoText = info.join(QStringLiteral(" | "));
-        Add(std::move(station), source, line);
+        ranked.push_back({std::move(station), line,
+                          qint64(object.value(QLatin1String("votes")).toDouble()),
+                          qint64(object.value(QLatin1String("clickcount")).toDouble())});
     }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        return a.votes != b.votes ? a.votes > b.votes : a.clicks > b.clicks;
+    });
+    for (Ranked& entry : ranked)
+        Add(std::move(entry.station), source, entry.line);
+    // Problems are told in the order of the file, whatever the order of popularity.
+    const auto lineOf = [&source](const QString& problem) {
+        return QStringView(problem)
+            .sliced(source.size() + 1)
+            .split(QLatin1Char(':'))
+            .front()
+            .toInt();
+    };
+    std::stable_sort(m_problems.begin() + qsizetype(firstProblem), m_problems.end(),
+                     [&](const QString& a, const QString& b) { return lineOf(a) < lineOf(b); });
 }
 
 void StationImport::ReadPlaylist(const QByteArray& bytes, const QString& source)

@@ -7,11 +7,15 @@
 //   UTF-8 wavelark-pack import --archive ARCHIVE --content DIR FILE...
 //                                          a UTF-8 catalogue and a static content tree from
 //                                          station lists (a directory's JSON, M3U, PLS, XSPF)
+//   wavelark-pack import --directory [BASE...] --archive ARCHIVE --content DIR [FILE...]
+//                                          the same from the community station directory's
+//                                          whole list, fetched from its servers (or BASEs)
 //
 // Exit codes: 0 done, 1 failed, 2 usage error.
 #include "app/AtomicFile.h"
 #include "app/InterfaceArchive.h"
 #include "directory/ChannelListText.h"
+#include "tools/import/DirectoryFetch.h"
 #include "tools/import/StationImport.h"
 #include "tools/pack/ArchivePacker.h"
 
@@ -20,9 +24,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -44,11 +50,14 @@ void WriteError(const QByteArray& message)
 
 int Usage()
 {
-    WriteError("usage: wavelark-pack create ARCHIVE FILE...\n"
-               "       wavelark-pack list ARCHIVE\n"
-               "       wavelark-pack cat ARCHIVE NAME\n"
-               "       wavelark-pack channels ARCHIVE\n"
-               "       wavelark-pack import --archive ARCHIVE --content DIR FILE...");
+    WriteError(
+        "usage: wavelark-pack create ARCHIVE FILE...\n"
+        "       wavelark-pack list ARCHIVE\n"
+        "       wavelark-pack cat ARCHIVE NAME\n"
+        "       wavelark-pack channels ARCHIVE\n"
+        "       wavelark-pack import --archive ARCHIVE --content DIR FILE...\n"
+        "       wavelark-pack import --directory [BASE...] [--page-size N] --archive ARCHIVE "
+        "--content DIR [FILE...]");
     return kExitUsage;
 }
 
@@ -148,10 +157,39 @@ int Channels(const InterfaceArchive& archive)
     return 0;
 }
 
+// The directory's list, with progress on stderr: one line per page, or one line rewritten in
+// place on a terminal. Nothing, with one line saying why, when no server delivered it.
+std::optional<QByteArray> FetchDirectory(QStringList servers, int pageSize)
+{
+    if (servers.isEmpty())
+        servers = DirectoryFetch::DiscoverServers();
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    DirectoryFetch::Settings settings;
+    settings.servers = servers;
+    settings.userAgent = QByteArrayLiteral("Wavelark/") + WAVELARK_VERSION_TEXT;
+    settings.pageSize = pageSize;
+    settings.progress = [terminal](const QString& line) {
+        const QByteArray text = "wavelark-pack: " + line.toUtf8();
+        const QByteArray out = terminal ? "\r\033[K" + text : text + '\n';
+        std::fwrite(out.constData(), 1, size_t(out.size()), stderr);
+        std::fflush(stderr);
+    };
+    QString failure;
+    std::optional<QByteArray> list = DirectoryFetch::FetchAll(settings, failure);
+    if (terminal)
+        std::fputc('\n', stderr);
+    if (!list)
+        WriteError(failure.toUtf8());
+    return list;
+}
+
 int Import(const QString& archivePath, const QString& contentDir,
-           const std::vector<QString>& inputs)
+           const std::vector<QString>& inputs,
+           const std::optional<QByteArray>& directory = std::nullopt)
 {
     StationImport import;
+    if (directory)
+        import.Read(*directory, QStringLiteral("directory"));
     for (const QString& input : inputs) {
         const std::optional<QByteArray> bytes = ReadInput(input, StationImport::kMaxInputBytes);
         if (!bytes)
@@ -223,17 +261,34 @@ int main(int argc, char** argv)
         QString archive;
         QString content;
         std::vector<QString> inputs;
+        bool directory = false;
+        QStringList servers;
+        int pageSize = DirectoryFetch::kMaxPageSize;
         for (size_t i = 1; i < args.size(); ++i) {
             if ((args[i] == "--archive" || args[i] == "--content") && i + 1 < args.size()) {
                 (args[i] == "--archive" ? archive : content) = QFile::decodeName(args[i + 1]);
                 ++i;
+            } else if (args[i] == "--page-size" && i + 1 < args.size()) {
+                bool ok = false;
+                pageSize = args[++i].toInt(&ok);
+                if (!ok || pageSize < 1 || pageSize > DirectoryFetch::kMaxPageSize)
+                    return Usage();
+            } else if (args[i] == "--directory") {
+                directory = true;
+                // The servers to use, in order, instead of the directory's own.
+                while (i + 1 < args.size() &&
+                       (args[i + 1].startsWith("http://") || args[i + 1].startsWith("https://")))
+                    servers.append(QString::fromUtf8(args[++i]));
             } else {
                 inputs.push_back(QFile::decodeName(args[i]));
             }
         }
-        if (archive.isEmpty() || content.isEmpty() || inputs.empty())
+        if (archive.isEmpty() || content.isEmpty() || (inputs.empty() && !directory))
             return Usage();
-        status = Import(archive, content, inputs);
+        std::optional<QByteArray> list;
+        if (directory && !(list = FetchDirectory(servers, pageSize)))
+            return kExitFailed;
+        status = Import(archive, content, inputs, list);
     } else if (command == "create" && args.size() >= 3) {
         std::vector<QString> inputs;
         for (size_t i = 2; i < args.size(); ++i)
