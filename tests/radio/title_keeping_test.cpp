@@ -178,7 +178,8 @@ TEST_F(TitleKeepingTest, TrayMenuShowsRecordingAndRecentTitles)
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Open"), QStringLiteral("Random Channel"),
                                   QStringLiteral("Stop/Resume"), QStringLiteral("--"),
                                   QStringLiteral("Record [x]"), QStringLiteral("--"),
-                                  QStringLiteral("Recent titles"), QStringLiteral("--"),
+                                  QStringLiteral("Sleep timer"), QStringLiteral("Recent titles"),
+                                  QStringLiteral("--"),
                                   QStringLiteral("Title notifications"), QStringLiteral("--"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
     ASSERT_FALSE(menuPicture.isNull());
