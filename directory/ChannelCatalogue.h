@@ -44,6 +44,10 @@ struct Catalogue
 // Index of the first record whose name equals `name` exactly, or -1.
 int FindChannelByName(const ChannelList& list, const QByteArray& name);
 
+// Index of the first offered record whose name equals `name`, else FindChannelByName's: a name
+// whose first record the package does not offer starts the record it does offer.
+int FindOfferedChannelByName(const ChannelList& list, const QByteArray& name);
+
 // The infoText of the record FindChannelByName finds, or the empty text.
 QByteArray InfoTextForName(const ChannelList& list, const QByteArray& name);
 

@@ -242,8 +242,11 @@ void CMediaView::mouseReleaseEvent(QMouseEvent* event)
         // The item pressed on (its picture or text, not its expand button) becomes the
         // selected one once the press turned out to be a click.
         QTreeWidgetItem* pressed = itemAt(m_leftPressPos);
-        if (pressed && visualItemRect(pressed).contains(m_leftPressPos) &&
-            (pressed->flags() & Qt::ItemIsSelectable)) {
+        if (pressed && visualItemRect(pressed).contains(m_leftPressPos)) {
+            // A greyed row is a row, not empty space: it starts nothing, and neither does the
+            // selected channel it would otherwise restart.
+            if (!(pressed->flags() & Qt::ItemIsSelectable))
+                return;
             const auto input = CountUserInput(m_userInputDepth);
             setCurrentItem(pressed, 0, QItemSelectionModel::ClearAndSelect);
         }
@@ -355,10 +358,12 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
 {
     // The item is found before the menu opens; there may be none, and the menu shows anyway.
     QTreeWidgetItem* item = itemAt(viewportPos);
+    const bool channel = item && item->childCount() == 0;
     // A favourite shown greyed can still be removed.
-    const bool removable =
-        item && item->childCount() == 0 && IsFavourite(m_catalogue.FavouritesText, ItemName(item));
-    switch (ExecContextMenu(globalPos, removable)) {
+    const bool removable = channel && IsFavourite(m_catalogue.FavouritesText, ItemName(item));
+    // A name the favourites file cannot hold (a "#" in it) can never be added: say so at once.
+    const bool addable = !channel || CanBeFavourite(ItemName(item));
+    switch (ExecContextMenu(globalPos, addable, removable)) {
     case kCommandAddToMyChannels:
         AddToMyChannels(item);
         break;
@@ -370,7 +375,7 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
     }
 }
 
-int CMediaView::ExecContextMenu(const QPoint& globalPos, bool removable)
+int CMediaView::ExecContextMenu(const QPoint& globalPos, bool addable, bool removable)
 {
     window()->raise();
     window()->activateWindow();
@@ -378,6 +383,7 @@ int CMediaView::ExecContextMenu(const QPoint& globalPos, bool removable)
     menu.setObjectName(QStringLiteral("ChannelTreeMenu"));
     QAction* add = menu.addAction(QStringLiteral("Add to My Channels"));
     add->setData(kCommandAddToMyChannels);
+    add->setEnabled(addable);
     QAction* remove = menu.addAction(QStringLiteral("Remove from My Channels"));
     remove->setData(kCommandRemoveFromMyChannels);
     remove->setEnabled(removable);

@@ -94,9 +94,9 @@ private:
     void StartSelectedChannel();
     QTreeWidgetItem* SelectedItem() const;
     void ShowContextMenu(const QPoint& viewportPos, const QPoint& globalPos);
-    // Shows the menu at `globalPos` and returns the chosen command, 0 for none; "Remove from My
-    // Channels" is enabled when `removable`.
-    int ExecContextMenu(const QPoint& globalPos, bool removable);
+    // Shows the menu at `globalPos` and returns the chosen command, 0 for none; "Add to My
+    // Channels" is enabled when `addable`, "Remove from My Channels" when `removable`.
+    int ExecContextMenu(const QPoint& globalPos, bool addable, bool removable);
     bool ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos);
 
     Catalogue& m_catalogue;

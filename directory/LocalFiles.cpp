@@ -90,14 +90,36 @@ bool SaveLastChannelWithLineEnd(const Catalogue& catalogue, const QByteArray& na
     return WriteLastChannel(catalogue, name, true);
 }
 
-QByteArray ReadStartChannel(const QByteArray& packageName)
+namespace {
+
+// "channel.dat"'s bytes, or a null array when it cannot be opened.
+QByteArray ReadLastChannelFile()
 {
     QFile file(kLastChannelFile);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("");
+        return QByteArray();
     // The file is ours and two short lines; a damaged huge one must not fill memory.
     constexpr qint64 kMaxBytes = 64 * 1024;
-    return StartChannelFromBytes(file.read(kMaxBytes), packageName);
+    QByteArray bytes = file.read(kMaxBytes);
+    return bytes.isNull() ? QByteArray("") : bytes;
+}
+
+} // namespace
+
+QByteArray ReadStartChannel(const QByteArray& packageName)
+{
+    const QByteArray bytes = ReadLastChannelFile();
+    if (bytes.isNull())
+        return QByteArray("");
+    return StartChannelFromBytes(bytes, packageName);
+}
+
+QByteArray ReadSavedChannelName()
+{
+    const QByteArray bytes = ReadLastChannelFile();
+    qsizetype pos = 0;
+    TakeLine(bytes, pos);
+    return UpToZero(TakeLine(bytes, pos));
 }
 
 QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName)

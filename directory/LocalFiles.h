@@ -28,6 +28,10 @@ QByteArray ReadStartChannel(const QByteArray& packageName);
 // The same from the file's bytes.
 QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName);
 
+// Line 2 of "channel.dat" as it stands, whatever package line 1 names; "" when the file cannot
+// be opened.
+QByteArray ReadSavedChannelName();
+
 // "Add to My Channels": does nothing when `name` is a favourite already or cannot be one
 // (Favourites.h); otherwise appends name + "#" and saves the favourites. Returns true when
 // FavouritesText changed.

@@ -162,14 +162,21 @@ void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
     // Not a request of its own: anything the user chooses before the answer comes wins.
     const quint64 request = m_request;
     ++m_waiting;
+    m_availabilityPending = true;
     QtConcurrent::run(&m_fetchers, [address, server = m_server, cancel = m_cancelAvailability] {
         return FetchAvailability(address, server, cancel.get());
     }).then(this, [this, request, name, mode](const QByteArray& flags) {
         --m_waiting;
+        m_availabilityPending = false;
         ApplyAvailability(m_catalogue.RadioChannelList, flags);
         Q_EMIT AvailabilityChanged();
-        if (!IsSuperseded(request))
+        if (m_deferred) {
+            const DeferredChoice choice = *std::exchange(m_deferred, std::nullopt);
+            if (!m_shutDown)
+                PlayChosen(choice.name, choice.mode, choice.saveAsLastChannel);
+        } else if (!IsSuperseded(request)) {
             PlayChannel(name, mode);
+        }
     });
 }
 
@@ -182,10 +189,15 @@ void RadioPlayback::PlayRandomHere()
 
 void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
 {
-    const quint64 request = NewRequest();
+    if (m_availabilityPending) {
+        // Every record still counts as offered: the choice waits for the answer.
+        m_deferred = DeferredChoice{name, mode, saveAsLastChannel};
+        return;
+    }
     const int index = Choose(name, mode);
     if (index < 0)
         return;
+    const quint64 request = NewRequest();
     // A copy: Exit may release the list before the answer comes.
     const QByteArray chosenName =
         m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
@@ -212,11 +224,13 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     const auto play = [this, name](const QByteArray& address) {
         m_catalogue.CurrentStreamAddress = address;
         SaveLastChannel(m_catalogue, name);
-        if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
+        if (PlayAddress(address, FindOfferedChannelByName(m_catalogue.RadioChannelList, name)))
             SaveTreeChannel(name);
     };
     // A name no channel carries has no stream file to ask for and nothing to tell the user.
-    const int index = FindChannelByName(m_catalogue.RadioChannelList, name);
+    // Of two records of one name the offered one plays (a favourite whose first record the
+    // package no longer offers).
+    const int index = FindOfferedChannelByName(m_catalogue.RadioChannelList, name);
     if (index < 0)
         play(QByteArray());
     else
@@ -256,6 +270,7 @@ bool RadioPlayback::IsSuperseded(quint64 request) const
 void RadioPlayback::StopOrResume()
 {
     if (m_isPlaying == 1) {
+        m_deferred.reset();
         // A stop is a newer choice too: nothing still in flight may start playing after it.
         NewRequest();
         if (m_player && m_player->close())
@@ -292,6 +307,7 @@ bool RadioPlayback::SetVolume(int level)
 void RadioPlayback::Shutdown()
 {
     m_shutDown = true;
+    m_deferred.reset();
     StopKeeping();
     CancelFetch();
     // No later choice makes the offer useless, only the end does; the way out never waits for it.

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct Catalogue;
 class ContentServer;
@@ -60,8 +61,12 @@ public:
 
     // Start-up's play: asks the content server which channels the package offers, applies the
     // answer (AvailabilityChanged) and then plays as PlayChannel does, unless the user chose
-    // something else meanwhile.
+    // something else meanwhile. Until the answer comes no record counts as offered or not: a
+    // play request made meanwhile waits for it (the newest one wins) and then chooses among the
+    // records the package offers.
     void PlayWhenOffered(const QByteArray& name, PlayMode mode);
+    // True while the start-up availability answer has not come.
+    bool IsAvailabilityPending() const { return m_availabilityPending; }
 
     // The tray's and start-up's play: by name (the first record of that name, else the first
     // record) or at random from the clock. Does not write "channel.dat".
@@ -112,7 +117,8 @@ private:
     // is fetched again for the record at `recordIndex` (-1: never). True when it plays.
     bool PlayAddress(const QByteArray& address, int recordIndex);
     // Plays the record the name or the clock chooses; with saveAsLastChannel the choice is
-    // stored in "channel.dat" (name + LF) too.
+    // stored in "channel.dat" (name + LF) too. A request that chooses nothing changes nothing:
+    // what is fetched or reconnected goes on.
     void PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel);
     // The record the random pick or the name chooses, or -1.
     int Choose(const QByteArray& name, PlayMode mode) const;
@@ -152,6 +158,15 @@ private:
     QString m_streamTitle;
     QByteArray m_selectedChannelName;
     bool m_shutDown = false;
+    // The availability answer has not come yet; a play request waits in m_deferred.
+    bool m_availabilityPending = false;
+    struct DeferredChoice
+    {
+        QByteArray name;
+        PlayMode mode = PlayMode::ByName;
+        bool saveAsLastChannel = false;
+    };
+    std::optional<DeferredChoice> m_deferred;
     // Counts play and stop requests; a request still waiting is dropped once a newer one came.
     quint64 m_request = 0;
     // A message is open (its event loop runs inside a fetch's answer).

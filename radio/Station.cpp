@@ -266,8 +266,12 @@ void CStation::ShowCountriesAndPlayingChannel()
 int CStation::FillCountryList()
 {
     m_countryList->clear();
+    // Until the package's offer is known no country can be listed: the list fills when the
+    // answer comes (AvailabilityChanged).
+    if (m_context.playback.IsAvailabilityPending())
+        return 0;
     std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
-    std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
+    SortCountries(countries, m_context.catalogue.RadioChannelList.encoding);
     for (const QByteArray& country : countries)
         m_countryList->addItem(DecodeText(m_context.catalogue.RadioChannelList.encoding, country),
                                country);
@@ -290,8 +294,8 @@ void CStation::FillMyChannels()
     QTreeWidgetItem* root = m_tree->AddRoot();
     const ChannelList& list = m_context.catalogue.RadioChannelList;
     for (const QByteArray& name : FavouriteNames(m_context.catalogue.FavouritesText)) {
-        // The same record a click on the name under its country would start.
-        const int record = FindChannelByName(list, name);
+        // The record a click starts: the name's first offered one.
+        const int record = FindOfferedChannelByName(list, name);
         const bool offered =
             record >= 0 && list.records[static_cast<size_t>(record)].available == 1;
         m_tree->AddChannel(root, name, offered);
@@ -411,12 +415,12 @@ void CStation::LoadSettingsWindow()
     m_startHourList->setCurrentIndex(settings.startHour);
     m_hourCountList->setCurrentIndex(settings.hours);
     {
-        // Restoring the slider is not the user moving it: the player gets the stored value
-        // itself, and the Mute tick stays.
+        // The slider shows the player's volume, which may have been set from the desktop bus
+        // since the start: the file's volume reached the player at start-up only. Showing it is
+        // not the user moving it, so the Mute tick stays.
         const QSignalBlocker quiet(m_volume);
-        m_volume->setValue(settings.volume);
+        m_volume->setValue(m_context.playback.Volume());
     }
-    m_context.playback.SetVolume(settings.volume);
 }
 
 void CStation::SaveSettingsWindow()
@@ -533,10 +537,11 @@ void CStation::OnHide()
         // The next start picks a channel at random. What plays now stays the selected
         // channel, so that Stop/Resume from the tray resumes it rather than the list's first.
         SaveLastChannelWithLineEnd(m_context.catalogue, QByteArrayLiteral("random"));
-    } else if (ReadStartChannel(m_context.catalogue.PackageName) == "random" &&
+    } else if (ReadSavedChannelName() == "random" &&
                !m_context.playback.SelectedChannelName().isEmpty()) {
         // "random" from an earlier Hide would outlive the user's switch to Keep when no channel
-        // is chosen in between: keep the one that is selected now.
+        // is chosen in between: keep the one that is selected now. Only the stored "random":
+        // a channel saved under another package is the user's own and stays.
         SaveLastChannelWithLineEnd(m_context.catalogue, m_context.playback.SelectedChannelName());
     }
     accept();

@@ -175,8 +175,8 @@ public:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, pos);
     }
     // Opens the context menu at `pos` and answers it; returns whether "Remove from My
-    // Channels" was enabled.
-    bool RightClickAndAnswer(const QPoint& pos, MenuAnswer answer)
+    // Channels" was enabled. "Add to My Channels" must be enabled exactly when `addable`.
+    bool RightClickAndAnswer(const QPoint& pos, MenuAnswer answer, bool addable = true)
     {
         MenuDriver driver(answer);
         Click(pos, Qt::RightButton);
@@ -186,7 +186,7 @@ public:
             return false;
         EXPECT_EQ(shown[0].first, QStringLiteral("Add to My Channels"));
         EXPECT_EQ(shown[0].second, CMediaView::kCommandAddToMyChannels);
-        EXPECT_TRUE(driver.Enabled()[0]);
+        EXPECT_EQ(driver.Enabled()[0], addable);
         EXPECT_EQ(shown[1].first, QStringLiteral("Remove from My Channels"));
         EXPECT_EQ(shown[1].second, CMediaView::kCommandRemoveFromMyChannels);
         EXPECT_EQ(driver.Position(), m_tree->viewport()->mapToGlobal(pos));
@@ -477,6 +477,33 @@ TEST_F(ChannelTreeTest, RemoveFromMyChannelsIsEnabledOnAFavouriteOnly)
     EXPECT_FALSE(RightClickAndAnswer(CentreOf(Item("Jazz Classics")), MenuAnswer::Choose));
     EXPECT_EQ(m_folder.Read(kFavourites), "Rock Antenne#Jazz Classics#");
     EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(ChannelTreeTest, AddToMyChannelsIsGreyedForANameTheFileCannotHold)
+{
+    // "#" ends an entry of the favourites file, so such a name can never be a favourite.
+    QTreeWidgetItem* hashed = m_tree->AddChannel(m_root, "Radio #1");
+    QSignalSpy changed(m_tree, &CMediaView::FavouritesChanged);
+    RightClickAndAnswer(CentreOf(hashed), MenuAnswer::Choose, false);
+    EXPECT_EQ(m_catalogue.FavouritesText, "");
+    EXPECT_FALSE(m_folder.Exists(kFavourites));
+    EXPECT_EQ(changed.count(), 0);
+    // Every other channel, the root and empty space keep it enabled.
+    RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Cancel, true);
+    RightClickAndAnswer(CentreOf(m_root), MenuAnswer::Cancel, true);
+}
+
+TEST_F(ChannelTreeTest, AClickOnAGreyedRowStartsNothing)
+{
+    // A favourite the catalogue no longer offers, below the playing channel.
+    QTreeWidgetItem* greyed = m_tree->AddChannel(m_root, "Gone", false);
+    m_tree->MarkSelected(Item("Jazz"));
+    Click(CentreOf(greyed));
+    EXPECT_TRUE(m_starts.empty());
+    EXPECT_EQ(CMediaView::ItemName(m_tree->currentItem()), "Jazz");
+    // Empty space still restarts the selected channel.
+    Click(EmptySpace());
+    EXPECT_EQ(m_starts, Names{"Jazz"});
 }
 
 TEST(ChannelTreeInfoTip, IsTheInfoTextCutToTheBuffer)

@@ -3,6 +3,7 @@
 // on its own connection that calls, reads and listens as a desktop panel would.
 
 #include "radio/MprisFixture.h"
+#include "ui/CoolSlider.h"
 
 using namespace mprisfixture;
 
@@ -139,6 +140,25 @@ TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSetting
         EXPECT_EQ(recorder.changes[0], (QVariantMap{{QStringLiteral("Volume"), c.announced}}));
     }
     EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), settings);
+}
+
+TEST_F(MprisTest, AVolumeFromTheBusOutlivesOpeningTheRadioWindow)
+{
+    CWavelark& window = Start("Beta"); // "setting.dat" holds 30
+    ASSERT_EQ(window.Player()->Volume(), 30);
+    ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), 0.72));
+    ASSERT_TRUE(WaitUntil([&] { return window.Player()->Volume() == 72; }, 5000));
+
+    // The window shows what the player holds; the file's volume reached the player at start.
+    int shown = -1;
+    OpenRadioWindowFromTheTray(window, [&](CStation& station) {
+        shown = qobject_cast<CCoolSlider*>(FindControl(&station, kIdVolumeSlider))->value();
+        station.reject();
+    });
+    EXPECT_EQ(shown, 72);
+    EXPECT_EQ(window.Playback().Volume(), 72);
+    EXPECT_EQ(window.Player()->Volume(), 72);
+    EXPECT_EQ(Get(kPlayer, QStringLiteral("Volume")).toDouble(), 0.72);
 }
 
 TEST_F(MprisTest, NextPlaysAnotherOfferedChannelAsRandomChannelDoes)

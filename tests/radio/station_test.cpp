@@ -154,6 +154,45 @@ TEST_F(StationOddCatalogueTest, EveryItemOfThePlayingChannelsNameIsShownSelected
     EXPECT_EQ(m_content.Requests(StreamFile(4)), 0);
 }
 
+TEST_F(StationOddCatalogueTest, AFavouriteStartsTheFirstOfferedRecordOfItsName)
+{
+    // Epsilon's first record (Italy, stream file 2) is not offered, its second (Germany, 5) is.
+    m_folder.Write(QStringLiteral("favoutites.dat"), "Epsilon#");
+    Start();
+    Open();
+    auto* list = Control<QComboBox>(kIdCountryList);
+    const int mine = list->findText(QStringLiteral("My Channels"));
+    ASSERT_GE(mine, 0);
+    list->setCurrentIndex(mine);
+    Q_EMIT list->activated(mine);
+    ASSERT_EQ(TreeChannels(), QStringList{QStringLiteral("Epsilon")});
+    QTreeWidgetItem* root = m_station->ChannelTree()->topLevelItem(0);
+    EXPECT_TRUE(root->child(0)->flags() & Qt::ItemIsEnabled);
+
+    ClickChannel(QStringLiteral("Epsilon"));
+    EXPECT_EQ(m_content.Requests(StreamFile(5)), 1);
+    EXPECT_EQ(m_content.Requests(StreamFile(2)), 0);
+    EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Epsilon");
+    EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
+    EXPECT_EQ(File("tv.dat"), "Epsilon");
+}
+
+TEST_F(StationTest, AWindowOpenedBeforeTheAvailabilityAnswerListsCountriesWhenItComes)
+{
+    m_content.HoldAvailability();
+    StartWithoutWaiting();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return m_content.Requests("/Wavelark/freechannels/package0.rd") == 1; }, 5000));
+    CStation& station = Open();
+    // Italy offers nothing, which only the answer can tell: nothing is listed before it.
+    EXPECT_EQ(Countries(), QStringList());
+    EXPECT_EQ(TreeChannels(), QStringList());
+    m_content.Release();
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Countries(), (QStringList{QStringLiteral("France"), QStringLiteral("Germany")}));
+    EXPECT_EQ(station.ChannelTree()->topLevelItem(0)->childCount(), 1);
+}
+
 TEST_F(StationTest, CountriesAndTreeShowOnlyOfferedChannels)
 {
     Start();
@@ -231,7 +270,7 @@ TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
     EXPECT_FALSE(Control<CCheckButton>(kIdNonStop)->IsChecked());
     EXPECT_EQ(Control<QComboBox>(kIdStartHourList)->currentIndex(), 5);
     EXPECT_EQ(Control<QComboBox>(kIdHourCountList)->currentIndex(), 7);
-    // The slider stops at 100; the player is handed what the file says.
+    // The slider stops at 100; the player was handed what the file says at start.
     EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 100);
     EXPECT_EQ(m_window->Playback().Volume(), 150);
     EXPECT_EQ(m_window->Player()->Volume(), 100);
@@ -277,15 +316,21 @@ TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
     {
         const char* label;
         int option;
+        const char* before; // "channel.dat" at the start
         const char* settings;
         const char* channel;
     } cases[] = {
-        {"keep", kIdKeepSelected, "1\n1\n0\n0\n30", "package0\nBeta"},
-        {"random", kIdRandomEveryStart, "0\n1\n0\n0\n30", "package0\nrandom\n"},
+        {"keep", kIdKeepSelected, "package0\nBeta", "1\n1\n0\n0\n30", "package0\nBeta"},
+        {"random", kIdRandomEveryStart, "package0\nBeta", "0\n1\n0\n0\n30",
+         "package0\nrandom\n"},
+        // Saved under a package that sorts after the current one: the start picks at random
+        // (Beta at this clock), and Keep leaves the user's own file alone.
+        {"keep under another package", kIdKeepSelected, "package3\nX", "1\n1\n0\n0\n30",
+         "package3\nX"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
+        m_folder.Write(QStringLiteral("channel.dat"), c.before);
         m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n50");
         m_catalogue = Catalogue();
         Start();
@@ -413,15 +458,15 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     EXPECT_TRUE(m_window->Player()->Muted());
     QTest::mouseClick(mute, Qt::LeftButton);
 
-    // A window opened while the player is muted shows the tick; restoring the stored volume
-    // is not a move of the slider, so tick and mute stay.
+    // A window opened while the player is muted shows the tick and the player's volume, not
+    // the file's; showing it is not a move of the slider, so tick and mute stay.
     m_window->ToggleMute();
     m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
     Open();
     EXPECT_TRUE(Control<CCheckButton>(kIdMuteBox)->IsChecked());
     EXPECT_TRUE(m_window->Player()->Muted());
-    EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 30);
-    EXPECT_EQ(m_window->Player()->Volume(), 30);
+    EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 20);
+    EXPECT_EQ(m_window->Player()->Volume(), 20);
     QTest::mouseClick(Control<CCheckButton>(kIdMuteBox), Qt::LeftButton);
     EXPECT_FALSE(m_window->Player()->Muted());
 }
@@ -562,9 +607,12 @@ TEST_F(StationTest, MyChannelsListsTheFavouritesOfEarlierRunsAndPlaysThem)
     EXPECT_EQ(File("tv.dat"), "Delta");
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
 
-    // A greyed favourite starts nothing.
+    // A greyed favourite starts nothing, and neither does the channel that plays: the click
+    // is on a row, not on empty space.
+    const int deltaFetches = m_content.Requests(StreamFile(4));
     ClickChannel(QStringLiteral("Gamma"));
     EXPECT_EQ(m_content.Requests(StreamFile(3)), 0);
+    EXPECT_EQ(m_content.Requests(StreamFile(4)), deltaFetches);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
 
     // WAVELARK_RENDER_DIR=folder keeps a picture of the window to look at.

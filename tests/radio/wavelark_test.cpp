@@ -24,13 +24,81 @@
 #include <QTimer>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <functional>
 #include <mutex>
 
 namespace {
 
 using WavelarkTest = RadioTest;
 
+const std::string kAvailabilityFile = "/Wavelark/freechannels/package0.rd";
+
+// The content server offers nothing at all.
+class NothingOfferedTest : public RadioTest
+{
+protected:
+    NothingOfferedTest() : RadioTest(kCatalogue, "0000") {}
+};
+
 } // namespace
+
+TEST_F(WavelarkTest, PlayRequestsBeforeTheAvailabilityAnswerWaitForItAndTheNewestWins)
+{
+    // Second 3 points at ((3 ^ 3) + 1234) % 4 = 2, Gamma, which the package does not offer;
+    // before the answer every record of the list still looks offered.
+    const struct
+    {
+        const char* label;
+        std::function<void(CWavelark&)> requests;
+        QByteArray plays;
+    } cases[] = {
+        {"the tray's Random Channel",
+         [](CWavelark& window) { window.RunTrayCommand(CWavelark::kCommandRandom); }, "Beta"},
+        {"a random pick, then a channel by name",
+         [](CWavelark& window) {
+             window.RunTrayCommand(CWavelark::kCommandRandom);
+             window.PlayChannel("Delta", PlayMode::ByName);
+         },
+         "Delta"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CatalogueServer content;
+        QFile mp3(s_streams->FilePath(QStringLiteral("tone.mp3")));
+        ASSERT_TRUE(mp3.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(content.Start(s_streams->Url(QStringLiteral("tone.ogg")), mp3.readAll()));
+        m_server =
+            std::make_unique<ContentServer>(QByteArray::fromStdString(content.Root()), "3.0");
+        content.HoldAvailability();
+        m_catalogue = Catalogue();
+        CWavelark& window = StartWithoutWaiting([] { return ClockReading{0, 3}; });
+        ASSERT_TRUE(WaitUntil([&] { return content.Requests(kAvailabilityFile) == 1; }, 5000));
+        c.requests(window);
+        QCoreApplication::processEvents();
+        content.Release();
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(window.Playback().SelectedChannelName(), c.plays);
+        EXPECT_EQ(window.Playback().IsPlaying(), 1);
+        EXPECT_EQ(content.Requests(StreamFile(3)), 0);
+        m_window.reset();
+    }
+}
+
+TEST_F(NothingOfferedTest, ARequestThatChoosesNothingLeavesTheFetchInFlightAlone)
+{
+    CWavelark& window = Start();
+    m_content.Hold(1);
+    // By name, as Resume and the saved channel do: chosen whether offered or not.
+    window.PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(WaitUntil([&] { return m_content.Requests(StreamFile(1)) == 1; }, 5000));
+    // Nothing is offered: the random pick chooses nothing, and so cancels nothing.
+    window.RunTrayCommand(CWavelark::kCommandRandom);
+    QCoreApplication::processEvents();
+    m_content.Release();
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(window.Playback().SelectedChannelName(), "Alpha");
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+}
 
 TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
 {

@@ -120,7 +120,26 @@ TEST(DialogUnits, RoundToTheNearestPixelAsTheDesktopDoes)
             << c.number << " * " << c.numerator << " / " << c.denominator;
 
     // An odd place: x 1 is 1.5 pixels and y 3 is 4.875, which round up, not down.
-    EXPECT_EQ(DialogUnitsToPixels({1, 3, 5, 5}), QRect(2, 5, 7, 8));
+    EXPECT_EQ(DialogUnitsToPixels({1, 3, 5, 5}), QRect(2, 5, 8, 8));
+}
+
+TEST(DialogUnits, ConvertPlaceAndSizeEachOnItsOwn)
+{
+    // Right and bottom edges converted and then subtracted round twice: the country list would
+    // be 169 pixels wide and the message text 532.
+    const struct
+    {
+        const char* control;
+        DialogRect rect;
+        QRect pixels;
+    } cases[] = {
+        {"country list 1042", {95, 23, 113, 91}, QRect(143, 37, 170, 148)},
+        {"message text 1114", {1, 20, 355, 29}, QRect(2, 33, 533, 47)},
+        {"OK button", {157, 51, 50, 14}, QRect(236, 83, 75, 23)},
+        {"radio window", {0, 0, 230, 434}, QRect(0, 0, 345, 705)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DialogUnitsToPixels(c.rect), c.pixels) << c.control;
 }
 
 TEST(MessageDialog, EnterPressesOkEscapeAndTabDoNothing)
@@ -161,6 +180,8 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
     EXPECT_EQ(ok->geometry(), QRect(236, 83, 75, 23));
     auto* text = qobject_cast<CColorStatic*>(FindControl(&dialog, CMessage::kIdText));
     ASSERT_NE(text, nullptr);
+    // 1, 20, 355, 29: 532.5 pixels wide, rounded as a template loader rounds it.
+    EXPECT_EQ(text->geometry(), QRect(2, 33, 533, 47));
     EXPECT_EQ(text->Text(),
               QByteArray("We are unable to access Channel Information at this\n time"));
 
