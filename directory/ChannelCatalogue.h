@@ -31,14 +31,12 @@ struct ChannelList
     std::vector<ChannelRecord> records;
 };
 
-// The process-wide catalogue and its state, created once at start-up and passed by reference.
+// The package and its channel list. The program's one copy is owned by ChannelDirectory.
 struct Catalogue
 {
     ChannelList RadioChannelList;
     QByteArray PackageName;
     QByteArray PackageFolderAddress;
-    QByteArray CurrentStreamAddress;
-    QByteArray FavouritesText;
 };
 
 // Index of the first record whose name equals `name` exactly, or -1.

@@ -1,9 +1,9 @@
 #include "directory/ChannelTree.h"
 
 #include "app/AnsiText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ClassicTreeStyle.h"
 #include "directory/Favourites.h"
-#include "directory/LocalFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,8 +56,8 @@ QPalette BlackOnWhite(QPalette palette)
 
 } // namespace
 
-CMediaView::CMediaView(Catalogue& catalogue, QWidget* parent)
-    : QTreeWidget(parent), m_catalogue(catalogue)
+CMediaView::CMediaView(ChannelDirectory& directory, QWidget* parent)
+    : QTreeWidget(parent), m_directory(directory)
 {
     // The view does not own its style; as a child it goes with the view.
     auto* classic = new ClassicTreeStyle;
@@ -117,7 +117,7 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     if (!root)
         return nullptr;
     auto* item = new QTreeWidgetItem(root);
-    item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
+    item->setText(0, DecodeText(m_directory.Encoding(), name));
     item->setData(0, kNameBytesRole, name);
     item->setIcon(0, m_channelIcon);
     if (!startable) {
@@ -139,7 +139,7 @@ void CMediaView::AddChannels(QTreeWidgetItem* root, const std::vector<QByteArray
     items.reserve(qsizetype(names.size()));
     for (const QByteArray& name : names) {
         auto* item = new QTreeWidgetItem();
-        item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
+        item->setText(0, DecodeText(m_directory.Encoding(), name));
         item->setData(0, kNameBytesRole, name);
         item->setIcon(0, m_channelIcon);
         items.append(item);
@@ -164,16 +164,14 @@ void CMediaView::AddToMyChannels(QTreeWidgetItem* item)
 {
     if (!item || item->childCount() > 0)
         return;
-    if (AddFavourite(m_catalogue, ItemName(item)))
-        Q_EMIT FavouritesChanged();
+    m_directory.AddFavourite(ItemName(item));
 }
 
 void CMediaView::RemoveFromMyChannels(QTreeWidgetItem* item)
 {
     if (!item || item->childCount() > 0)
         return;
-    if (RemoveFavourite(m_catalogue, ItemName(item)))
-        Q_EMIT FavouritesChanged();
+    m_directory.RemoveFavourite(ItemName(item));
 }
 
 QByteArray CMediaView::ItemName(const QTreeWidgetItem* item)
@@ -360,7 +358,7 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
     QTreeWidgetItem* item = itemAt(viewportPos);
     const bool channel = item && item->childCount() == 0;
     // A favourite shown greyed can still be removed.
-    const bool removable = channel && IsFavourite(m_catalogue.FavouritesText, ItemName(item));
+    const bool removable = channel && m_directory.IsFavourite(ItemName(item));
     // A name the favourites file cannot hold (a "#" in it) can never be added: say so at once.
     const bool addable = !channel || CanBeFavourite(ItemName(item));
     switch (ExecContextMenu(globalPos, addable, removable)) {
@@ -396,11 +394,11 @@ bool CMediaView::ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos)
     const QTreeWidgetItem* item = itemAt(viewportPos);
     if (!item)
         return false;
-    const QByteArray tip = InfoTip(m_catalogue.RadioChannelList, ItemName(item));
+    const QByteArray tip = InfoTip(m_directory.Channels(), ItemName(item));
     if (tip.isEmpty())
         return false;
     // The catalogue's text is shown as it stands, never read as markup.
-    QString text = DecodeText(m_catalogue.RadioChannelList.encoding, tip);
+    QString text = DecodeText(m_directory.Encoding(), tip);
     if (Qt::mightBeRichText(text))
         text = Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
     QToolTip::showText(globalPos, text, viewport(), visualItemRect(item));

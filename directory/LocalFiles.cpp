@@ -1,7 +1,6 @@
 #include "directory/LocalFiles.h"
 
 #include "app/AtomicFile.h"
-#include "directory/Favourites.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -132,21 +131,9 @@ QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& pack
     return UpToZero(name);
 }
 
-bool AddFavourite(Catalogue& catalogue, const QByteArray& name)
+bool SaveFavourites(const QByteArray& favouritesText)
 {
-    // A whole name, not a part of one: "Beats" is a favourite of its own beside "Savanna Beats".
-    // A name the text cannot hold would split into other entries when read back.
-    if (!CanBeFavourite(name) || IsFavourite(catalogue.FavouritesText, name))
-        return false;
-    catalogue.FavouritesText += name;
-    catalogue.FavouritesText += '#';
-    SaveFavourites(catalogue);
-    return true;
-}
-
-bool SaveFavourites(const Catalogue& catalogue)
-{
-    return WriteQuietly(kFavouritesFile, catalogue.FavouritesText);
+    return WriteQuietly(kFavouritesFile, favouritesText);
 }
 
 bool SaveTreeChannel(const QByteArray& name)

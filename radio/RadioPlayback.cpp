@@ -1,7 +1,7 @@
 #include "radio/RadioPlayback.h"
 
 #include "app/AnsiText.h"
-#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
 #include "directory/LocalFiles.h"
 #include "hosted/MediaPlayer.h"
@@ -15,9 +15,9 @@
 
 Q_LOGGING_CATEGORY(lcPlayback, "wavelark.playback")
 
-RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
+RadioPlayback::RadioPlayback(ChannelDirectory& directory, const ContentServer& server,
                              MessageSink showMessage, QObject* parent)
-    : QObject(parent), m_catalogue(catalogue), m_server(server)
+    : QObject(parent), m_directory(directory), m_server(server)
 {
     // Fetches that lost to a newer request end within about a second; a few threads keep a
     // burst of requests from queueing behind them.
@@ -87,12 +87,12 @@ void RadioPlayback::StopKeeping()
 
 QString RadioPlayback::SelectedChannelText() const
 {
-    return DecodeText(m_catalogue.RadioChannelList.encoding, m_selectedChannelName);
+    return DecodeText(m_directory.Encoding(), m_selectedChannelName);
 }
 
 int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 {
-    const int index = ChooseChannel(m_catalogue.RadioChannelList, name, mode, m_clock);
+    const int index = ChooseChannel(m_directory.Channels(), name, mode, m_clock);
     if (index < 0)
         qCInfo(lcPlayback) << "nothing to play: no channel can be chosen";
     return index;
@@ -100,7 +100,7 @@ int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 
 int RadioPlayback::EntryNumberOf(int recordIndex) const
 {
-    return m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)].position + 1;
+    return m_directory.Channels().records[static_cast<size_t>(recordIndex)].position + 1;
 }
 
 quint64 RadioPlayback::NewRequest()
@@ -124,7 +124,7 @@ void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
     m_cancelFetch = cancel;
     ++m_waiting;
     // Copies: the fetch runs on a worker while the window thread goes on.
-    QtConcurrent::run(&m_fetchers, [folder = m_catalogue.PackageFolderAddress, server = m_server,
+    QtConcurrent::run(&m_fetchers, [folder = m_directory.Package().PackageFolderAddress, server = m_server,
                                     n = EntryNumberOf(recordIndex), cancel] {
         return cancel->load() ? QByteArray() : FetchEntryText(folder, server, n, cancel.get());
     }).then(this, [this, request, play = std::move(play)](const QByteArray& address) {
@@ -154,7 +154,7 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
 
 void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
 {
-    const QByteArray address = TakeAvailabilityAddress(m_catalogue);
+    const QByteArray address = m_directory.BeginAvailability();
     if (address.isEmpty()) {
         PlayChannel(name, mode);
         return;
@@ -162,14 +162,11 @@ void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
     // Not a request of its own: anything the user chooses before the answer comes wins.
     const quint64 request = m_request;
     ++m_waiting;
-    m_availabilityPending = true;
     QtConcurrent::run(&m_fetchers, [address, server = m_server, cancel = m_cancelAvailability] {
         return FetchAvailability(address, server, cancel.get());
     }).then(this, [this, request, name, mode](const QByteArray& flags) {
         --m_waiting;
-        m_availabilityPending = false;
-        ApplyAvailability(m_catalogue.RadioChannelList, flags);
-        Q_EMIT AvailabilityChanged();
+        m_directory.ApplyAvailability(flags);
         if (m_deferred) {
             const DeferredChoice choice = *std::exchange(m_deferred, std::nullopt);
             if (!m_shutDown)
@@ -189,7 +186,7 @@ void RadioPlayback::PlayRandomHere()
 
 void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
 {
-    if (m_availabilityPending) {
+    if (m_directory.IsAvailabilityPending()) {
         // Every record still counts as offered: the choice waits for the answer.
         m_deferred = DeferredChoice{name, mode, saveAsLastChannel};
         return;
@@ -200,12 +197,12 @@ void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveA
     const quint64 request = NewRequest();
     // A copy: Exit may release the list before the answer comes.
     const QByteArray chosenName =
-        m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
+        m_directory.Channels().records[static_cast<size_t>(index)].name;
     FetchAddressThen(index, request,
                      [this, chosenName, index, saveAsLastChannel](const QByteArray& address) {
                          SetSelectedChannelName(chosenName);
                          if (saveAsLastChannel)
-                             SaveLastChannelWithLineEnd(m_catalogue, chosenName);
+                             SaveLastChannelWithLineEnd(m_directory.Package(), chosenName);
                          PlayAddress(address, index);
                      });
 }
@@ -220,17 +217,15 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     const quint64 request = NewRequest();
     if (m_player)
         m_player->close();
-    m_catalogue.CurrentStreamAddress.clear();
     const auto play = [this, name](const QByteArray& address) {
-        m_catalogue.CurrentStreamAddress = address;
-        SaveLastChannel(m_catalogue, name);
-        if (PlayAddress(address, FindOfferedChannelByName(m_catalogue.RadioChannelList, name)))
+        SaveLastChannel(m_directory.Package(), name);
+        if (PlayAddress(address, m_directory.FindOfferedByName(name)))
             SaveTreeChannel(name);
     };
     // A name no channel carries has no stream file to ask for and nothing to tell the user.
     // Of two records of one name the offered one plays (a favourite whose first record the
     // package no longer offers).
-    const int index = FindOfferedChannelByName(m_catalogue.RadioChannelList, name);
+    const int index = m_directory.FindOfferedByName(name);
     if (index < 0)
         play(QByteArray());
     else
@@ -321,7 +316,7 @@ RadioPlayback::AddressFetchFor(int recordIndex) const
         return {};
     // Copies: the fetch runs on another thread, and the catalogue may change meanwhile.
     const int n = EntryNumberOf(recordIndex);
-    const QByteArray folder = m_catalogue.PackageFolderAddress;
+    const QByteArray folder = m_directory.Package().PackageFolderAddress;
     const ContentServer server = m_server;
     return [n, folder, server](const std::atomic<bool>& cancel) {
         return DecodeAnsi(FetchEntryText(folder, server, n, &cancel));

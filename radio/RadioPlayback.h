@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-struct Catalogue;
+class ChannelDirectory;
 class ContentServer;
 class MediaPlayer;
 class StreamKeeper;
@@ -33,7 +33,7 @@ class RadioPlayback : public QObject
     Q_OBJECT
 
 public:
-    RadioPlayback(Catalogue& catalogue, const ContentServer& server, MessageSink showMessage,
+    RadioPlayback(ChannelDirectory& directory, const ContentServer& server, MessageSink showMessage,
                   QObject* parent = nullptr);
     ~RadioPlayback() override;
 
@@ -59,14 +59,12 @@ public:
     // True while a request waits for the content server or for its message to be closed.
     bool IsBusy() const { return m_waiting > 0; }
 
-    // Start-up's play: asks the content server which channels the package offers, applies the
-    // answer (AvailabilityChanged) and then plays as PlayChannel does, unless the user chose
+    // Start-up's play: asks the content server which channels the package offers, has the
+    // directory apply the answer and then plays as PlayChannel does, unless the user chose
     // something else meanwhile. Until the answer comes no record counts as offered or not: a
     // play request made meanwhile waits for it (the newest one wins) and then chooses among the
     // records the package offers.
     void PlayWhenOffered(const QByteArray& name, PlayMode mode);
-    // True while the start-up availability answer has not come.
-    bool IsAvailabilityPending() const { return m_availabilityPending; }
 
     // The tray's and start-up's play: by name (the first record of that name, else the first
     // record) or at random from the clock. Does not write "channel.dat".
@@ -107,8 +105,6 @@ Q_SIGNALS:
     void StreamTitleChanged(const QString& title);
     // IsReconnecting changed.
     void ReconnectingChanged(bool reconnecting);
-    // The content server's answer on which channels are offered has been applied.
-    void AvailabilityChanged();
 
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
@@ -145,7 +141,7 @@ private:
     void SetSelectedChannelName(const QByteArray& name);
     void SetStreamTitle(const QString& title);
 
-    Catalogue& m_catalogue;
+    ChannelDirectory& m_directory;
     const ContentServer& m_server;
     MessageSink m_showMessage;
     LocalClock m_clock = SystemLocalClock;
@@ -158,8 +154,7 @@ private:
     QString m_streamTitle;
     QByteArray m_selectedChannelName;
     bool m_shutDown = false;
-    // The availability answer has not come yet; a play request waits in m_deferred.
-    bool m_availabilityPending = false;
+    // A play request made while the availability answer has not come waits here.
     struct DeferredChoice
     {
         QByteArray name;

@@ -2,9 +2,9 @@
 
 #include "app/AnsiText.h"
 #include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelTree.h"
 #include "directory/ContentServer.h"
-#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/UpdateNotice.h"
 #include "hosted/web/Explorer.h"
@@ -233,7 +233,7 @@ void CStation::OnInitDialog()
         m_volume->setValue(level);
     });
 
-    m_tree = new CMediaView(m_context.catalogue, Client());
+    m_tree = new CMediaView(m_context.directory, Client());
     SetControlId(m_tree, kIdChannelTree);
     const auto px = [this](int value) { return static_cast<int>(std::lround(value * Scale())); };
     m_tree->setGeometry(px(kTreeRect.x()), px(kTreeRect.y()), px(kTreeRect.width()),
@@ -241,7 +241,8 @@ void CStation::OnInitDialog()
     m_tree->SetupImages();
     connect(m_tree, &CMediaView::StartChannelRequested, this,
             [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
-    connect(m_tree, &CMediaView::FavouritesChanged, this, &CStation::OnFavouritesChanged);
+    connect(&m_context.directory, &ChannelDirectory::FavouritesChanged, this,
+            &CStation::OnFavouritesChanged);
     // A channel chosen elsewhere (the tray, the desktop bus, a random pick) shows in the list
     // and the tree without starting anything. After the current input is handled: the change
     // may come from inside the tree's own click.
@@ -250,7 +251,7 @@ void CStation::OnInitDialog()
     });
 
     // The package's offer is asked for at start-up and may come while the window is open.
-    connect(&m_context.playback, &RadioPlayback::AvailabilityChanged, this,
+    connect(&m_context.directory, &ChannelDirectory::AvailabilityChanged, this,
             &CStation::ShowCountriesAndPlayingChannel);
 
     ShowCountriesAndPlayingChannel();
@@ -268,14 +269,14 @@ int CStation::FillCountryList()
     m_countryList->clear();
     // Until the package's offer is known no country can be listed: the list fills when the
     // answer comes (AvailabilityChanged).
-    if (m_context.playback.IsAvailabilityPending())
+    if (m_context.directory.IsAvailabilityPending())
         return 0;
-    std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
-    SortCountries(countries, m_context.catalogue.RadioChannelList.encoding);
+    const ChannelDirectory& directory = m_context.directory;
+    std::vector<QByteArray> countries = CountriesToList(directory.Channels());
+    SortCountries(countries, directory.Encoding());
     for (const QByteArray& country : countries)
-        m_countryList->addItem(DecodeText(m_context.catalogue.RadioChannelList.encoding, country),
-                               country);
-    if (!FavouriteNames(m_context.catalogue.FavouritesText).empty()) {
+        m_countryList->addItem(DecodeText(directory.Encoding(), country), country);
+    if (!directory.Favourites().empty()) {
         m_countryList->addItem(DecodeAnsi(kMyChannelsText));
         m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);
     }
@@ -292,13 +293,10 @@ void CStation::FillMyChannels()
 {
     m_tree->clear();
     QTreeWidgetItem* root = m_tree->AddRoot();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
-    for (const QByteArray& name : FavouriteNames(m_context.catalogue.FavouritesText)) {
+    const ChannelDirectory& directory = m_context.directory;
+    for (const QByteArray& name : directory.Favourites()) {
         // The record a click starts: the name's first offered one.
-        const int record = FindOfferedChannelByName(list, name);
-        const bool offered =
-            record >= 0 && list.records[static_cast<size_t>(record)].available == 1;
-        m_tree->AddChannel(root, name, offered);
+        m_tree->AddChannel(root, name, directory.IsOffered(directory.FindOfferedByName(name)));
     }
     MarkPlayingChannel();
 }
@@ -336,7 +334,7 @@ int CStation::FillChannelTree(int countryIndex)
     if (countryIndex < 0 || countryIndex >= m_countryList->count())
         return 0;
     const QByteArray country = m_countryList->itemData(countryIndex).toByteArray();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
+    const ChannelList& list = m_context.directory.Channels();
     const std::vector<int> channels = ChannelsOfCountry(list, country);
     std::vector<QByteArray> names;
     names.reserve(channels.size());
@@ -354,7 +352,7 @@ void CStation::PlayRandomHere()
 void CStation::ShowPlayingChannel()
 {
     const QByteArray& selected = m_context.playback.SelectedChannelName();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
+    const ChannelList& list = m_context.directory.Channels();
     const int record = FindChannelByName(list, selected);
     if (record < 0)
         return;
@@ -536,13 +534,14 @@ void CStation::OnHide()
     if (m_randomEveryStart->IsSelected()) {
         // The next start picks a channel at random. What plays now stays the selected
         // channel, so that Stop/Resume from the tray resumes it rather than the list's first.
-        SaveLastChannelWithLineEnd(m_context.catalogue, QByteArrayLiteral("random"));
+        SaveLastChannelWithLineEnd(m_context.directory.Package(), QByteArrayLiteral("random"));
     } else if (ReadSavedChannelName() == "random" &&
                !m_context.playback.SelectedChannelName().isEmpty()) {
         // "random" from an earlier Hide would outlive the user's switch to Keep when no channel
         // is chosen in between: keep the one that is selected now. Only the stored "random":
         // a channel saved under another package is the user's own and stays.
-        SaveLastChannelWithLineEnd(m_context.catalogue, m_context.playback.SelectedChannelName());
+        SaveLastChannelWithLineEnd(m_context.directory.Package(),
+                                   m_context.playback.SelectedChannelName());
     }
     accept();
 }

@@ -8,6 +8,7 @@
 #include <array>
 
 class CCheckButton;
+class ChannelDirectory;
 class CColorStatic;
 class CCoolSlider;
 class CExplorer;
@@ -19,13 +20,12 @@ class QPushButton;
 class RadioPlayback;
 class Skin;
 class WebPageEngineLoader;
-struct Catalogue;
 
 // What the radio window works with: the process-wide values it reads and the playback it
 // drives. All of it outlives the window.
 struct StationContext
 {
-    Catalogue& catalogue;
+    ChannelDirectory& directory;
     const Skin& skin;
     const ContentServer& server;
     RadioPlayback& playback;
@@ -94,7 +94,7 @@ private:
     void MarkPlayingChannel();
     // The selected channel changed: the list and the tree show it, starting nothing.
     void FollowSelectedChannel();
-    // A favourite was added or removed from the tree's menu.
+    // A favourite was added or removed.
     void OnFavouritesChanged();
     void OnVolumeMoved(int position);
     void OnPageButton(int buttonId);

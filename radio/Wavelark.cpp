@@ -3,9 +3,8 @@
 #include "app/AnsiText.h"
 #include "app/InterfaceArchive.h"
 #include "app/SessionBus.h"
-#include "directory/ChannelListText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
-#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
@@ -27,13 +26,13 @@
 
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
 
-CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
+CWavelark::CWavelark(ChannelDirectory& directory, Skin& skin, const ContentServer& server,
                      const InterfaceArchive& archive, const QByteArray& versionText,
                      QWidget* parent)
-    : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
+    : QDialog(parent), m_directory(directory), m_skin(skin), m_server(server), m_archive(archive),
       m_versionText(versionText),
       m_playback(new RadioPlayback(
-          catalogue, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this))
+          directory, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this))
 {
 }
 
@@ -57,16 +56,13 @@ bool CWavelark::OnInitDialog()
     LoadSettingsMain();
     StartDesktopIntegration();
 
-    ResolvePackage(m_catalogue, m_server);
-    m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
-    ParseChannelList(m_catalogue, m_archive);
-    // Additions append to what earlier runs kept.
-    m_catalogue.FavouritesText = ReadFavourites();
+    // The package, the channel list and the favourites of earlier runs.
+    m_directory.Load(m_server, m_archive);
+    m_skin.SetSkinColourFromPackage(m_directory.Package().PackageFolderAddress);
 
     // The icon is there and the menu answers while the server is asked which channels the
     // package offers; the start channel plays when the answer comes.
     const QByteArray start = ReadStartChannel();
-    m_randomPickedAtStart = start == "random" ? 1 : 0;
     m_playback->PlayWhenOffered(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
 
     m_trayTimerId = startTimer(kTrayAnimationMs);
@@ -145,7 +141,7 @@ void CWavelark::timerEvent(QTimerEvent* event)
 
 QByteArray CWavelark::ReadStartChannel() const
 {
-    return ::ReadStartChannel(m_catalogue.PackageName);
+    return ::ReadStartChannel(m_directory.Package().PackageName);
 }
 
 void CWavelark::ShowMessageToUser(const QByteArray& text)
@@ -261,7 +257,7 @@ void CWavelark::Exit()
     if (m_playback->IsShutDown())
         return;
     m_playback->Shutdown();
-    m_catalogue.RadioChannelList = ChannelList();
+    m_directory.Release();
     if (m_tray)
         m_tray->Remove();
     Q_EMIT QuitRequested();
@@ -276,7 +272,7 @@ void CWavelark::OpenRadioWindowModal()
         if (const QScreen* primary = QGuiApplication::primaryScreen())
             screen = primary->geometry().size();
     }
-    const StationContext context{m_catalogue,   m_skin,     m_server,
+    const StationContext context{m_directory,   m_skin,     m_server,
                                  *m_playback,   screen,     m_versionText.toFloat(),
                                  m_versionText, m_webEngine};
     // Built anew for every opening and destroyed when the modal loop returns; the QPointer
@@ -285,7 +281,6 @@ void CWavelark::OpenRadioWindowModal()
     m_openRadioWindow = &station;
     connect(&station, &CStation::ExitRequested, this, &CWavelark::Exit, Qt::QueuedConnection);
     station.OnInitDialog();
-    m_randomPickedAtStart = 1;
     station.exec();
     m_openRadioWindow = nullptr;
 }

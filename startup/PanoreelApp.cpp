@@ -81,7 +81,7 @@ int CPanoreelApp::InitInstance()
     qCInfo(lcStartup).noquote() << "Wavelark" << ProgramVersionText(Shell.ProgramVersion) << "in"
                                 << Shell.WorkingFolder << "content server" << server.Root();
 
-    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive,
+    CWavelark mainWindow(TheDirectory, TheSkin, server, Archive,
                          ProgramVersionText(Shell.ProgramVersion));
     const auto quit = [this] {
         QuitRequested = 1;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/InterfaceArchive.h"
-#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Station.h"
@@ -271,7 +271,7 @@ protected:
     // Runs the start-up chain and returns while its fetches may still be in flight.
     CWavelark& StartWithoutWaiting(LocalClock clock = [] { return ClockReading{0, 0}; })
     {
-        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive,
+        m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive,
                                                QByteArrayLiteral("3.0"));
         m_window->SetScreenSize(QSize(1024, 768));
         m_window->SetClock(std::move(clock));
@@ -307,7 +307,7 @@ protected:
     CatalogueServer m_content;
     std::unique_ptr<ContentServer> m_server;
     InterfaceArchive m_archive;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     Skin m_skin;
     std::unique_ptr<CWavelark> m_window;
     std::vector<QByteArray> m_messages;

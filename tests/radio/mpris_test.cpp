@@ -105,7 +105,7 @@ TEST_F(MprisTest, TransportCallsStopAndResumeTheRealPlayerWithOneSignalPerChange
     }
     // The resumed stream really sounds.
     ASSERT_EQ(Call(kPlayer, QStringLiteral("Play")).type(), QDBusMessage::ReplyMessage);
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     EXPECT_TRUE(firstAudio.wait(5000));
 }
 
@@ -131,7 +131,7 @@ TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSetting
         ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), c.set));
         SettleChanges(recorder, c.announced >= 0 ? 1 : 0);
         EXPECT_EQ(window.Playback().Volume(), c.level);
-        EXPECT_EQ(window.Player()->Volume(), c.level);
+        EXPECT_EQ(window.Playback().Player()->Volume(), c.level);
         if (c.announced < 0) {
             EXPECT_TRUE(recorder.changes.empty());
             continue;
@@ -145,9 +145,9 @@ TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSetting
 TEST_F(MprisTest, AVolumeFromTheBusOutlivesOpeningTheRadioWindow)
 {
     CWavelark& window = Start("Beta"); // "setting.dat" holds 30
-    ASSERT_EQ(window.Player()->Volume(), 30);
+    ASSERT_EQ(window.Playback().Player()->Volume(), 30);
     ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), 0.72));
-    ASSERT_TRUE(WaitUntil([&] { return window.Player()->Volume() == 72; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return window.Playback().Player()->Volume() == 72; }, 5000));
 
     // The window shows what the player holds; the file's volume reached the player at start.
     int shown = -1;
@@ -157,7 +157,7 @@ TEST_F(MprisTest, AVolumeFromTheBusOutlivesOpeningTheRadioWindow)
     });
     EXPECT_EQ(shown, 72);
     EXPECT_EQ(window.Playback().Volume(), 72);
-    EXPECT_EQ(window.Player()->Volume(), 72);
+    EXPECT_EQ(window.Playback().Player()->Volume(), 72);
     EXPECT_EQ(Get(kPlayer, QStringLiteral("Volume")).toDouble(), 0.72);
 }
 
@@ -192,7 +192,7 @@ TEST_F(MprisTest, QuitTakesTheExitPath)
     ASSERT_EQ(Call(kRoot, QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(quit.count() > 0 || quit.wait(5000));
     EXPECT_TRUE(window.Playback().IsShutDown());
-    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_TRUE(m_directory.Channels().records.empty());
 }
 
 TEST_F(MprisTest, RaiseOpensTheRadioWindowAsOpenDoes)

@@ -6,6 +6,7 @@
 //   tells the tray what happens, no message is shown, and Stop or Exit end the reconnecting at
 //   once.
 
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
@@ -64,12 +65,14 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        m_catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        ApplyAvailability(m_catalogue.RadioChannelList, "111");
-        m_catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        Catalogue catalogue;
+        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
+        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        m_directory.SetCatalogue(std::move(catalogue));
+        m_directory.ApplyAvailability("111");
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         m_playback =
-            std::make_unique<RadioPlayback>(m_catalogue, *m_server, std::move(showMessage));
+            std::make_unique<RadioPlayback>(m_directory, *m_server, std::move(showMessage));
         ASSERT_TRUE(m_playback->CreatePlayer());
         qunsetenv("WAVELARK_AUDIO_SINK");
     }
@@ -84,7 +87,7 @@ protected:
     RawStreamServer m_stream;
     LocalHttpServer m_content;
     std::unique_ptr<ContentServer> m_server;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     std::vector<QByteArray> m_messages;
     std::unique_ptr<RadioPlayback> m_playback;
 };

@@ -51,7 +51,7 @@ protected:
     CStation& Open(WebPageEngineLoader* webEngine = nullptr)
     {
         m_station.reset();
-        const StationContext context{m_catalogue,
+        const StationContext context{m_directory,
                                      m_skin,
                                      *m_server,
                                      m_window->Playback(),
@@ -217,7 +217,7 @@ TEST_F(StationTest, AClickInTheTreePlaysTheChannelAndRemembersIt)
     Open();
     auto* list = Control<QComboBox>(kIdCountryList);
     Q_EMIT list->activated(list->findText(QStringLiteral("Germany")));
-    QSignalSpy firstAudio(m_window->Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(m_window->Playback().Player(), &MediaPlayer::FirstAudio);
     ClickChannel(QStringLiteral("Beta"));
     EXPECT_EQ(m_window->Playback().IsPlaying(), 1);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
@@ -273,7 +273,7 @@ TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
     // The slider stops at 100; the player was handed what the file says at start.
     EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 100);
     EXPECT_EQ(m_window->Playback().Volume(), 150);
-    EXPECT_EQ(m_window->Player()->Volume(), 100);
+    EXPECT_EQ(m_window->Playback().Player()->Volume(), 100);
 }
 
 TEST_F(StationTest, TheOpenWindowFollowsAChannelAndAMuteFromElsewhere)
@@ -332,12 +332,11 @@ TEST_F(StationTest, HideStoresTheSettingsAndTheStartUpChoice)
         SCOPED_TRACE(c.label);
         m_folder.Write(QStringLiteral("channel.dat"), c.before);
         m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n50");
-        m_catalogue = Catalogue();
         Start();
         Open();
         QTest::mouseClick(Control<QWidget>(c.option), Qt::LeftButton);
         Control<CCoolSlider>(kIdVolumeSlider)->setValue(30);
-        EXPECT_EQ(m_window->Player()->Volume(), 30);
+        EXPECT_EQ(m_window->Playback().Player()->Volume(), 30);
         QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
         EXPECT_FALSE(m_station->isVisible());
         EXPECT_EQ(m_station->result(), QDialog::Accepted);
@@ -367,7 +366,6 @@ TEST_F(StationTest, KeepChosenAfterARandomHideKeepsTheSelectedChannelForTheNextS
     EXPECT_EQ(File("channel.dat"), "package0\nBeta\n");
     m_station.reset();
     m_window.reset();
-    m_catalogue = Catalogue();
     Start([] { return ClockReading{0, 999}; });
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
 }
@@ -405,7 +403,7 @@ TEST_F(StationTest, ExitDoesNotStoreTheVolumeAndEndsTheProgram)
         QTest::mouseClick(qobject_cast<QPushButton*>(FindControl(&station, kIdExit)),
                           Qt::LeftButton);
     });
-    EXPECT_EQ(m_window->Player()->Volume(), 80);
+    EXPECT_EQ(m_window->Playback().Player()->Volume(), 80);
     EXPECT_TRUE(WaitUntil([&] { return quit.count() == 1; }, 2000));
     EXPECT_FALSE(m_window->Tray()->Icon().isVisible());
     EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
@@ -423,39 +421,39 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
         QTest::mouseClick(mute, Qt::LeftButton);
         EXPECT_EQ(mute->IsChecked(), click % 2 == 1);
         EXPECT_EQ(m_window->Playback().IsMuted(), click % 2);
-        EXPECT_EQ(m_window->Player()->Muted(), click % 2 == 1);
+        EXPECT_EQ(m_window->Playback().Player()->Muted(), click % 2 == 1);
     }
     QTest::mouseClick(mute, Qt::LeftButton);
     EXPECT_TRUE(mute->IsChecked());
     EXPECT_EQ(m_window->Playback().IsMuted(), 1);
-    EXPECT_TRUE(m_window->Player()->Muted());
+    EXPECT_TRUE(m_window->Playback().Player()->Muted());
 
     // Moving the volume while muted clears the tick and lets the sound through again.
     auto* slider = Control<CCoolSlider>(kIdVolumeSlider);
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_PageUp);
     EXPECT_EQ(slider->value(), 60);
-    EXPECT_EQ(m_window->Player()->Volume(), 60);
+    EXPECT_EQ(m_window->Playback().Player()->Volume(), 60);
     EXPECT_FALSE(mute->IsChecked());
     EXPECT_EQ(m_window->Playback().IsMuted(), 0);
-    EXPECT_FALSE(m_window->Player()->Muted());
+    EXPECT_FALSE(m_window->Playback().Player()->Muted());
 
     // A scroll at the end stop moves nothing, and still clears the tick and the mute.
     QTest::keyClick(slider, Qt::Key_End);
     QTest::mouseClick(mute, Qt::LeftButton);
-    ASSERT_TRUE(m_window->Player()->Muted());
+    ASSERT_TRUE(m_window->Playback().Player()->Muted());
     QTest::keyClick(slider, Qt::Key_Right);
     EXPECT_EQ(slider->value(), 100);
     EXPECT_FALSE(mute->IsChecked());
     EXPECT_EQ(m_window->Playback().IsMuted(), 0);
-    EXPECT_FALSE(m_window->Player()->Muted());
+    EXPECT_FALSE(m_window->Playback().Player()->Muted());
 
     // A volume set elsewhere, as from the desktop bus, moves the slider without unmuting.
     QTest::mouseClick(mute, Qt::LeftButton);
     m_window->Playback().SetVolume(20);
     EXPECT_EQ(slider->value(), 20);
     EXPECT_TRUE(mute->IsChecked());
-    EXPECT_TRUE(m_window->Player()->Muted());
+    EXPECT_TRUE(m_window->Playback().Player()->Muted());
     QTest::mouseClick(mute, Qt::LeftButton);
 
     // A window opened while the player is muted shows the tick and the player's volume, not
@@ -464,11 +462,11 @@ TEST_F(StationTest, MuteBoxAndVolumeSliderDriveThePlayer)
     m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
     Open();
     EXPECT_TRUE(Control<CCheckButton>(kIdMuteBox)->IsChecked());
-    EXPECT_TRUE(m_window->Player()->Muted());
+    EXPECT_TRUE(m_window->Playback().Player()->Muted());
     EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 20);
-    EXPECT_EQ(m_window->Player()->Volume(), 20);
+    EXPECT_EQ(m_window->Playback().Player()->Volume(), 20);
     QTest::mouseClick(Control<CCheckButton>(kIdMuteBox), Qt::LeftButton);
-    EXPECT_FALSE(m_window->Player()->Muted());
+    EXPECT_FALSE(m_window->Playback().Player()->Muted());
 }
 
 TEST_F(StationTest, RandomChannelButtonPlaysSavesAndShowsTheChannel)
@@ -581,7 +579,7 @@ TEST_F(StationTest, MyChannelsListsTheFavouritesOfEarlierRunsAndPlaysThem)
     // An earlier run's file with a damaged tail: Gamma is not offered, Nowhere is no channel.
     m_folder.Write(QStringLiteral("favoutites.dat"), "Delta#Gamma#Alpha#Nowhere#Bet");
     Start();
-    EXPECT_EQ(m_catalogue.FavouritesText, "Delta#Gamma#Alpha#Nowhere#");
+    EXPECT_EQ(m_directory.FavouritesText(), "Delta#Gamma#Alpha#Nowhere#");
     CStation& station = Open();
     EXPECT_EQ(Countries(), (QStringList{QStringLiteral("France"), QStringLiteral("Germany"),
                                         QStringLiteral("My Channels")}));
@@ -657,9 +655,8 @@ TEST_F(StationTest, AddingAndRemovingFavouritesShowsAtOnceAndLastsToTheNextStart
     // The list survives the window and the program.
     m_station.reset();
     m_window.reset();
-    m_catalogue = Catalogue();
     Start();
-    EXPECT_EQ(m_catalogue.FavouritesText, "Alpha#");
+    EXPECT_EQ(m_directory.FavouritesText(), "Alpha#");
     Open();
     list = Control<QComboBox>(kIdCountryList);
     EXPECT_EQ(Countries().last(), QStringLiteral("My Channels"));
@@ -695,7 +692,6 @@ TEST_F(StationTest, OpenFromTheTrayRunsTheWindowUntilHide)
     EXPECT_EQ(m_window->OpenRadioWindow(), nullptr);
     // The window was destroyed when it closed.
     EXPECT_TRUE(seen.isNull());
-    EXPECT_EQ(m_window->RandomPickedAtStart(), 1);
     EXPECT_EQ(File("setting.dat"), "1\n1\n0\n0\n50");
 }
 
