@@ -65,7 +65,7 @@ bool RadioPlayback::CreatePlayer()
     m_player->SetUserAgent(m_server.UserAgent());
     connect(m_player.get(), &MediaPlayer::StreamTitleChanged, this, [this](const QString& title) {
         // A title still in flight from a stream that was just stopped is stale.
-        if (m_isPlaying == 1)
+        if (m_isPlaying)
             SetStreamTitle(CleanStreamTitle(title));
     });
     m_keeper = std::make_unique<StreamKeeper>(*m_player, m_server.UserAgent());
@@ -238,7 +238,7 @@ bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
     qCInfo(lcPlayback).noquote() << "playing" << SelectedChannelText() << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
         m_keeper->Start(text, AddressFetchFor(recordIndex))) {
-        SetPlaying(1);
+        SetPlaying(true);
         return true;
     }
     // What played belongs to another channel now; stopping it keeps the state honest and lets
@@ -246,7 +246,7 @@ bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
     StopKeeping();
     if (m_player)
         m_player->close();
-    SetPlaying(0);
+    SetPlaying(false);
     return false;
 }
 
@@ -264,12 +264,12 @@ bool RadioPlayback::IsSuperseded(quint64 request) const
 
 void RadioPlayback::StopOrResume()
 {
-    if (m_isPlaying == 1) {
+    if (m_isPlaying) {
         m_deferred.reset();
         // A stop is a newer choice too: nothing still in flight may start playing after it.
         NewRequest();
         if (m_player && m_player->close())
-            SetPlaying(0);
+            SetPlaying(false);
         return;
     }
     PlayChannel(m_selectedChannelName, PlayMode::ByName);
@@ -277,15 +277,15 @@ void RadioPlayback::StopOrResume()
 
 void RadioPlayback::ToggleMute()
 {
-    SetMuted(m_isMuted != 1);
+    SetMuted(!m_isMuted);
 }
 
 void RadioPlayback::SetMuted(bool mute)
 {
-    if (!m_player || (m_isMuted == 1) == mute)
+    if (!m_player || m_isMuted == mute)
         return;
     if (m_player->put_mute(mute))
-        SetMutedFlag(mute ? 1 : 0);
+        SetMutedFlag(mute);
 }
 
 bool RadioPlayback::SetVolume(int level)
@@ -323,17 +323,17 @@ RadioPlayback::AddressFetchFor(int recordIndex) const
     };
 }
 
-void RadioPlayback::SetPlaying(int isPlaying)
+void RadioPlayback::SetPlaying(bool isPlaying)
 {
     if (isPlaying == m_isPlaying)
         return;
     m_isPlaying = isPlaying;
-    if (isPlaying != 1)
+    if (!isPlaying)
         SetStreamTitle(QString());
     Q_EMIT PlayingChanged(isPlaying);
 }
 
-void RadioPlayback::SetMutedFlag(int isMuted)
+void RadioPlayback::SetMutedFlag(bool isMuted)
 {
     if (isMuted == m_isMuted)
         return;

@@ -41,11 +41,11 @@ public:
     bool CreatePlayer();
     MediaPlayer* Player() const { return m_player.get(); }
 
-    // What the user chose: stays 1 while a lost stream is being reconnected.
-    int IsPlaying() const { return m_isPlaying; }
+    // What the user chose: stays true while a lost stream is being reconnected.
+    bool IsPlaying() const { return m_isPlaying; }
     // The stream was lost (ended, failed, stalled) and is being reconnected on its own.
     bool IsReconnecting() const;
-    int IsMuted() const { return m_isMuted; }
+    bool IsMuted() const { return m_isMuted; }
     // The volume last accepted by the player, 0..100 as the slider stores it (a stored value
     // above 100 is kept as given; the player clamps it).
     int Volume() const { return m_volume; }
@@ -94,9 +94,9 @@ public:
 
 Q_SIGNALS:
     // IsPlaying changed.
-    void PlayingChanged(int isPlaying);
+    void PlayingChanged(bool isPlaying);
     // IsMuted changed.
-    void MutedChanged(int isMuted);
+    void MutedChanged(bool isMuted);
     // The selected channel's name changed.
     void SelectedChannelChanged(const QByteArray& name);
     // The volume the player accepted changed.
@@ -136,8 +136,8 @@ private:
     // Asks the content server for the record's address again, off the window thread.
     std::function<QString(const std::atomic<bool>&)> AddressFetchFor(int recordIndex) const;
 
-    void SetPlaying(int isPlaying);
-    void SetMutedFlag(int isMuted);
+    void SetPlaying(bool isPlaying);
+    void SetMutedFlag(bool isMuted);
     void SetSelectedChannelName(const QByteArray& name);
     void SetStreamTitle(const QString& title);
 
@@ -148,8 +148,8 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     // Declared after the player, which it watches: it goes first.
     std::unique_ptr<StreamKeeper> m_keeper;
-    int m_isPlaying = 0;
-    int m_isMuted = 0;
+    bool m_isPlaying = false;
+    bool m_isMuted = false;
     int m_volume = 0;
     QString m_streamTitle;
     QByteArray m_selectedChannelName;

@@ -69,6 +69,19 @@ QComboBox* AddDropDown(QWidget* client, int id, const DialogRect& rect, qreal sc
     return combo;
 }
 
+// The values without a visible control as the window keeps them: Non-stop as a tick (any
+// positive value is ticked), the start hour and the number of hours as an entry of their lists,
+// -1 for none (a stored value outside the list).
+SettingsValues KeptAsTheWindowKeepsThem(SettingsValues values)
+{
+    values.nonStop = values.nonStop >= 1 ? 1 : 0;
+    if (values.startHour < 0 || values.startHour >= StartHourItems().size())
+        values.startHour = -1;
+    if (values.hours < 0 || values.hours >= HourCountItems().size())
+        values.hours = -1;
+    return values;
+}
+
 } // namespace
 
 CStation::CStation(const StationContext& context, QWidget* parent)
@@ -174,24 +187,7 @@ void CStation::CreateControls()
 
     SetControlId(AddLogo({48, 311, 135, 29}), kIdLogo);
 
-    // Kept only so that the settings file round-trips; never shown.
-    m_nonStop = new CCheckButton(QStringLiteral("Non-stop"), client);
-    SetControlId(m_nonStop, kIdNonStop);
-    m_nonStop->hide();
-    for (const auto& [id, text] :
-         {std::pair{kIdPlaytimeFrame, "Playtime"}, std::pair{kIdStartTimeLabel, "Start time"},
-          std::pair{kIdHoursLabel, "Number of hours"}}) {
-        auto* hidden = new CColorStatic(client);
-        hidden->SetText(text);
-        SetControlId(hidden, id);
-        hidden->hide();
-    }
-    m_startHourList = new QComboBox(client);
-    SetControlId(m_startHourList, kIdStartHourList);
-    m_startHourList->hide();
-    m_hourCountList = new QComboBox(client);
-    SetControlId(m_hourCountList, kIdHourCountList);
-    m_hourCountList->hide();
+    // Never shown: its vertical extent places the web page.
     m_sizingStrip = new QWidget(client);
     PlaceControl(m_sizingStrip, kIdSizingStrip, {223, 15, 8, 415}, scale);
     m_sizingStrip->hide();
@@ -213,18 +209,15 @@ void CStation::OnInitDialog()
         m_volume->setValue(50);
     }
 
-    m_startHourList->addItems(StartHourItems());
-    m_hourCountList->addItems(HourCountItems());
-
     // The Mute box drives the player: muted exactly while it is ticked. It opens showing what
     // the player does, so the first click always does what the tick promises.
-    if (m_context.playback.IsMuted() == 1)
+    if (m_context.playback.IsMuted())
         m_muteBox->Toggle();
     connect(m_muteBox, &CCheckButton::Toggled, this,
             [this](int checked) { m_context.playback.SetMuted(checked == 1); });
     // A mute from elsewhere (the tray, the desktop bus) shows on the box at once.
     connect(&m_context.playback, &RadioPlayback::MutedChanged, this,
-            [this](int muted) { m_muteBox->SetChecked(muted == 1 ? 1 : 0); });
+            [this](bool muted) { m_muteBox->SetChecked(muted ? 1 : 0); });
 
     LoadSettingsWindow();
     // A volume set elsewhere (the desktop bus) shows on the slider; it is saved by Hide as any.
@@ -403,15 +396,11 @@ void CStation::MarkPlayingChannel()
 
 void CStation::LoadSettingsWindow()
 {
-    const SettingsValues settings = ReadSettings();
-    if (settings.keepSelected >= 1)
+    m_settings = KeptAsTheWindowKeepsThem(ReadSettings());
+    if (m_settings.keepSelected >= 1)
         m_keepSelected->Select();
     else
         m_randomEveryStart->Select();
-    if (settings.nonStop >= 1)
-        m_nonStop->Toggle();
-    m_startHourList->setCurrentIndex(settings.startHour);
-    m_hourCountList->setCurrentIndex(settings.hours);
     {
         // The slider shows the player's volume, which may have been set from the desktop bus
         // since the start: the file's volume reached the player at start-up only. Showing it is
@@ -423,11 +412,8 @@ void CStation::LoadSettingsWindow()
 
 void CStation::SaveSettingsWindow()
 {
-    SettingsValues values;
+    SettingsValues values = m_settings;
     values.keepSelected = m_keepSelected->IsSelected() ? 1 : 0;
-    values.nonStop = m_nonStop->IsChecked() ? 1 : 0;
-    values.startHour = m_startHourList->currentIndex();
-    values.hours = m_hourCountList->currentIndex();
     values.volume = m_volume->value();
     WriteSettings(TextsFromSettings(values));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radio/SettingsFile.h"
 #include "ui/SkinnedDialog.h"
 
 #include <QByteArray>
@@ -113,9 +114,9 @@ private:
     CRadioButton* m_keepSelected = nullptr;
     CCoolSlider* m_volume = nullptr;
     CCheckButton* m_muteBox = nullptr;
-    CCheckButton* m_nonStop = nullptr;
-    QComboBox* m_startHourList = nullptr;
-    QComboBox* m_hourCountList = nullptr;
+    // What "setting.dat" held when the window opened. Non-stop, the start hour and the number
+    // of hours have no control the user sees: they are kept here and written back by Hide.
+    SettingsValues m_settings;
     QWidget* m_sizingStrip = nullptr;
     QPushButton* m_hideButton = nullptr;
     QPushButton* m_downloadButton = nullptr;

@@ -267,9 +267,9 @@ TEST_F(StationTest, OpeningShowsThePlayingChannelAndTheStoredSettings)
 
     EXPECT_TRUE(Control<CRadioButton>(kIdRandomEveryStart)->IsSelected());
     EXPECT_FALSE(Control<CRadioButton>(kIdKeepSelected)->IsSelected());
-    EXPECT_FALSE(Control<CCheckButton>(kIdNonStop)->IsChecked());
-    EXPECT_EQ(Control<QComboBox>(kIdStartHourList)->currentIndex(), 5);
-    EXPECT_EQ(Control<QComboBox>(kIdHourCountList)->currentIndex(), 7);
+    // Non-stop, the start hour and the hours have no control: Hide writes them back as read.
+    QTest::mouseClick(Button(kIdHide), Qt::LeftButton);
+    EXPECT_EQ(File("setting.dat"), "0\n0\n5\n7\n100");
     // The slider stops at 100; the player was handed what the file says at start.
     EXPECT_EQ(Control<CCoolSlider>(kIdVolumeSlider)->value(), 100);
     EXPECT_EQ(m_window->Playback().Volume(), 150);
@@ -555,8 +555,7 @@ TEST_F(StationTest, TheWindowHasItsTemplateSizeAndCentresOnTheScreen)
     EXPECT_EQ(station.size(), QSize(346, 706));
     EXPECT_EQ(station.pos(), QPoint((1280 - 346) / 2, (1024 - 706) / 2));
     EXPECT_EQ(station.ChannelTree()->geometry(), QRect(30, 85, 285, 102));
-    for (const int id : {kIdNonStop, kIdStartHourList, kIdHourCountList, kIdSizingStrip})
-        EXPECT_TRUE(FindControl(&station, id)->isHidden()) << id;
+    EXPECT_TRUE(FindControl(&station, kIdSizingStrip)->isHidden());
 
     // The logo is a picture on the body: pressing on it drags the window (offscreen, where
     // the window system has no move of its own, the window follows the mouse).
