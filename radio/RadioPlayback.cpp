@@ -124,8 +124,8 @@ void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
     m_cancelFetch = cancel;
     ++m_waiting;
     // Copies: the fetch runs on a worker while the window thread goes on.
-    QtConcurrent::run(&m_fetchers, [folder = m_directory.Package().PackageFolderAddress, server = m_server,
-                                    n = EntryNumberOf(recordIndex), cancel] {
+    QtConcurrent::run(&m_fetchers, [folder = m_directory.Package().PackageFolderAddress,
+                                    server = m_server, n = EntryNumberOf(recordIndex), cancel] {
         return cancel->load() ? QByteArray() : FetchEntryText(folder, server, n, cancel.get());
     }).then(this, [this, request, play = std::move(play)](const QByteArray& address) {
         const QPointer<RadioPlayback> self(this);
@@ -196,8 +196,7 @@ void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveA
         return;
     const quint64 request = NewRequest();
     // A copy: Exit may release the list before the answer comes.
-    const QByteArray chosenName =
-        m_directory.Channels().records[static_cast<size_t>(index)].name;
+    const QByteArray chosenName = m_directory.Channels().records[static_cast<size_t>(index)].name;
     FetchAddressThen(index, request,
                      [this, chosenName, index, saveAsLastChannel](const QByteArray& address) {
                          SetSelectedChannelName(chosenName);

@@ -23,10 +23,9 @@ std::vector<QByteArray> CountriesToList(const ChannelList& list)
 
 bool CountryListsBefore(const QByteArray& a, const QByteArray& b, TextEncoding encoding)
 {
-    const int folded =
-        encoding == TextEncoding::Utf8
-            ? QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive)
-            : qstricmp(a.constData(), b.constData());
+    const int folded = encoding == TextEncoding::Utf8
+                           ? QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive)
+                           : qstricmp(a.constData(), b.constData());
     if (folded != 0)
         return folded < 0;
     return a < b;

@@ -44,8 +44,8 @@ TEST(StationLayout, AUtf8CatalogueSortsCountriesByUnicodeCaseFolding)
     const QByteArray bulgaria = "\xD0\x91\xD0\xBE\xD0\xBB\xD0\xB3\xD0\xB0\xD1\x80\xD0\xB8\xD1\x8F";
     std::vector<QByteArray> countries{japan, "Zambia", austria, "germany", bulgaria, "Austria"};
     SortCountries(countries, TextEncoding::Utf8);
-    EXPECT_EQ(countries, (std::vector<QByteArray>{"Austria", "germany", "Zambia", austria,
-                                                  bulgaria, japan}));
+    EXPECT_EQ(countries,
+              (std::vector<QByteArray>{"Austria", "germany", "Zambia", austria, bulgaria, japan}));
     // Ж and ж fold alike; the bytes break the tie, capital first.
     EXPECT_TRUE(CountryListsBefore("\xD0\x96", "\xD0\xB6", TextEncoding::Utf8));
     EXPECT_FALSE(CountryListsBefore("\xD0\xB6", "\xD0\x96", TextEncoding::Utf8));

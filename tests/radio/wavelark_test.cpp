@@ -23,8 +23,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 
 namespace {
