@@ -74,6 +74,12 @@ bool RadioPlayback::CreatePlayer()
     return true;
 }
 
+void RadioPlayback::SetReconnectTimer(std::unique_ptr<ReconnectTimer> timer)
+{
+    if (m_keeper)
+        m_keeper->SetTimer(std::move(timer));
+}
+
 bool RadioPlayback::IsReconnecting() const
 {
     return m_keeper && m_keeper->IsReconnecting();

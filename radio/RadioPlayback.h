@@ -15,6 +15,7 @@
 class ChannelDirectory;
 class ContentServer;
 class MediaPlayer;
+class ReconnectTimer;
 class StreamKeeper;
 
 // Shows a message to the user and returns when the user has closed it; the hidden main window
@@ -39,6 +40,9 @@ public:
 
     // Creates the player; false when no audio player can be had.
     bool CreatePlayer();
+    // Where the pauses before a lost stream's reconnects run out (after CreatePlayer; real time
+    // unless a test gives its own).
+    void SetReconnectTimer(std::unique_ptr<ReconnectTimer> timer);
     MediaPlayer* Player() const { return m_player.get(); }
 
     // What the user chose: stays true while a lost stream is being reconnected.

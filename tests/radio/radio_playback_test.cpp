@@ -10,7 +10,9 @@
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/ManualReconnectTimer.h"
 #include "radio/RadioPlayback.h"
+#include "radio/ReconnectPolicy.h"
 #include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
 #include "support/TestStreams.h"
@@ -199,25 +201,33 @@ TEST_F(RadioPlaybackReconnectTest, StaysPlayingWhileReconnectingAndStopEndsIt)
     EXPECT_FALSE(reconnecting.at(1).at(0).toBool());
     EXPECT_TRUE(m_messages.empty());
 
-    // Stop in the middle of a reconnect ends it.
+    // Stop in the middle of a reconnect ends it: from here the pauses run on the test's clock.
+    auto owned = std::make_unique<ManualReconnectTimer>();
+    ManualReconnectTimer& pause = *owned;
+    m_playback->SetReconnectTimer(std::move(owned));
     ASSERT_TRUE(WaitUntil([&] { return m_playback->IsReconnecting(); }, 5000));
     m_playback->StopOrResume();
     EXPECT_EQ(m_playback->IsPlaying(), 0);
     EXPECT_FALSE(m_playback->IsReconnecting());
     const size_t connections = m_stream.Paths().size();
-    QTest::qWait(2500);
+    pause.Advance(ReconnectPolicy::kLongPause);
+    QCoreApplication::processEvents();
     EXPECT_EQ(m_stream.Paths().size(), connections);
 }
 
 TEST_F(RadioPlaybackReconnectTest, ExitEndsTheReconnectAtOnce)
 {
     QSignalSpy firstAudio(m_playback->Player(), &MediaPlayer::FirstAudio);
+    auto owned = std::make_unique<ManualReconnectTimer>();
+    ManualReconnectTimer& pause = *owned;
+    m_playback->SetReconnectTimer(std::move(owned));
     m_playback->PlayChannel("Beta", PlayMode::ByName);
     ASSERT_TRUE(WaitUntil([&] { return m_playback->IsReconnecting(); }, 8000));
     m_playback->Shutdown();
     EXPECT_FALSE(m_playback->IsReconnecting());
     const size_t connections = m_stream.Paths().size();
-    QTest::qWait(2500);
+    pause.Advance(ReconnectPolicy::kLongPause);
+    QCoreApplication::processEvents();
     EXPECT_EQ(m_stream.Paths().size(), connections);
 }
 
