@@ -1,3 +1,8 @@
+#include "directory/ChannelDirectory.h"
+#include "directory/ContentServer.h"
+#include "radio/RadioPlayback.h"
+#include "radio/Station.h"
+#include "radio/StationIds.h"
 #include "ui/AboutDialog.h"
 #include "ui/ColorStatic.h"
 #include "ui/DialogUnits.h"
@@ -6,6 +11,7 @@
 #include "ui/MessageText.h"
 #include "ui/Skin.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -268,27 +274,33 @@ TEST(DialogScale, FollowsThePrimaryScreenAndKeepsTextsInside)
         }
     }
 
-    // The radio window's skinned controls at their template places, in a dialog's font.
-    SkinnedDialog window(skin, {0, 0, 230, 434});
+    // The radio window's texts in the controls the real window makes, at the sizes it gives
+    // them.
+    ChannelDirectory directory;
+    const ContentServer server(QByteArray("http://127.0.0.1:9/"), "3.0");
+    RadioPlayback playback(directory, server, {});
+    const StationContext context{directory, skin, server, playback, QSize(1280, 1024), 3.0f, "3.0"};
+    CStation window(context);
     const struct
     {
-        const char* text;
-        DialogRect rect;
+        int id;
         int padding; // the box and its gap before the text
     } controls[] = {
-        {"Wavelark Plus", {7, 3, 216, 8}, 0},
-        {"Select country", {14, 25, 60, 11}, 0},
-        {"Select Channel", {14, 39, 60, 11}, 0},
-        {"Volume", {27, 163, 78, 8}, 0},
-        {"Random Selection every start", {71, 128, 140, 10}, 17},
-        {"Keep selected Channel", {71, 139, 139, 12}, 17},
-        {"Mute", {151, 180, 40, 10}, 17},
-        {"Download latest version", {48, 377, 135, 15}, 8},
+        {kIdTitle, 0},       {kIdCountryLabel, 0},      {kIdChannelLabel, 0},
+        {kIdVolumeLabel, 0}, {kIdRandomEveryStart, 17}, {kIdKeepSelected, 17},
+        {kIdMuteBox, 17},    {kIdDownload, 8},
     };
-    const QFontMetrics metrics(window.font());
     for (const auto& c : controls) {
-        SCOPED_TRACE(c.text);
-        EXPECT_TRUE(Fits(metrics, QString::fromLatin1(c.text),
-                         DialogUnitsToPixels(c.rect, scale).size(), c.padding));
+        SCOPED_TRACE(c.id);
+        const QWidget* control = FindControl(&window, c.id);
+        ASSERT_NE(control, nullptr);
+        QString text;
+        if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+            text = button->text();
+        else if (const auto* label = qobject_cast<const CColorStatic*>(control))
+            text = QString::fromLatin1(label->Text());
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_TRUE(Fits(control->fontMetrics(), text, control->size(), c.padding))
+            << text.toStdString();
     }
 }
