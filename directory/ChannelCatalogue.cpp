@@ -13,6 +13,15 @@ int FindChannelByName(const ChannelList& list, const QByteArray& name)
     return -1;
 }
 
+int FindOfferedChannelByName(const ChannelList& list, const QByteArray& name)
+{
+    for (std::size_t i = 0; i < list.records.size(); ++i) {
+        if (list.records[i].name == name && list.records[i].available == 1)
+            return static_cast<int>(i);
+    }
+    return FindChannelByName(list, name);
+}
+
 QByteArray InfoTextForName(const ChannelList& list, const QByteArray& name)
 {
     const int index = FindChannelByName(list, name);

@@ -31,18 +31,20 @@ struct ChannelList
     std::vector<ChannelRecord> records;
 };
 
-// The process-wide catalogue and its state, created once at start-up and passed by reference.
+// The package and its channel list. The program's one copy is owned by ChannelDirectory.
 struct Catalogue
 {
     ChannelList RadioChannelList;
     QByteArray PackageName;
     QByteArray PackageFolderAddress;
-    QByteArray CurrentStreamAddress;
-    QByteArray FavouritesText;
 };
 
 // Index of the first record whose name equals `name` exactly, or -1.
 int FindChannelByName(const ChannelList& list, const QByteArray& name);
+
+// Index of the first offered record whose name equals `name`, else FindChannelByName's: a name
+// whose first record the package does not offer starts the record it does offer.
+int FindOfferedChannelByName(const ChannelList& list, const QByteArray& name);
 
 // The infoText of the record FindChannelByName finds, or the empty text.
 QByteArray InfoTextForName(const ChannelList& list, const QByteArray& name);

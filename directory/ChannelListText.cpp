@@ -22,13 +22,36 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Drops a trailing comment and trailing white space from one record line. The separator just
-// before "#" goes with the comment; a "#" in the first two characters is part of the text.
-QByteArray CleanRecordLine(QByteArray line)
+bool IsUtf8Continuation(char c)
 {
-    const qsizetype hash = line.indexOf('#', 2);
-    if (hash >= 2)
-        line.truncate(hash - 1);
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Drops a trailing comment and trailing white space from one record line. The separator just
+// before "#" goes with the comment; a "#" in the first two characters is part of the text. In a
+// UTF-8 text characters are counted, not bytes, so a letter of two or more bytes counts once
+// and the separator dropped is a whole character.
+QByteArray CleanRecordLine(QByteArray line, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8) {
+        qsizetype characters = 0;
+        qsizetype lastStart = 0; // where the character before the current byte starts
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (IsUtf8Continuation(line[i]))
+                continue;
+            // "#" is a byte of its own in UTF-8: it never sits inside another character.
+            if (line[i] == '#' && characters >= 2) {
+                line.truncate(lastStart);
+                break;
+            }
+            lastStart = i;
+            ++characters;
+        }
+    } else {
+        const qsizetype hash = line.indexOf('#', 2);
+        if (hash >= 2)
+            line.truncate(hash - 1);
+    }
     while (!line.isEmpty() && IsBlank(line.back()))
         line.chop(1);
     return line;
@@ -124,10 +147,10 @@ ChannelList ParseChannelListText(const QByteArray& text)
         if (lastLineEmpty || lines.AtEnd())
             break;
         ChannelRecord& record = list.records[static_cast<std::size_t>(i)];
-        record.category = *categories.insert(CleanRecordLine(lines.Take()));
-        record.infoText = CleanRecordLine(lines.Take());
-        record.number = ReadLeadingInteger(CleanRecordLine(lines.Take()));
-        record.name = CleanRecordLine(lines.Take());
+        record.category = *categories.insert(CleanRecordLine(lines.Take(), list.encoding));
+        record.infoText = CleanRecordLine(lines.Take(), list.encoding);
+        record.number = ReadLeadingInteger(CleanRecordLine(lines.Take(), list.encoding));
+        record.name = CleanRecordLine(lines.Take(), list.encoding);
         record.position = i;
         record.available = 1;
         lastLineEmpty = record.name.isEmpty();

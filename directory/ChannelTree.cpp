@@ -1,9 +1,9 @@
 #include "directory/ChannelTree.h"
 
 #include "app/AnsiText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ClassicTreeStyle.h"
 #include "directory/Favourites.h"
-#include "directory/LocalFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,8 +56,8 @@ QPalette BlackOnWhite(QPalette palette)
 
 } // namespace
 
-CMediaView::CMediaView(Catalogue& catalogue, QWidget* parent)
-    : QTreeWidget(parent), m_catalogue(catalogue)
+CMediaView::CMediaView(ChannelDirectory& directory, QWidget* parent)
+    : QTreeWidget(parent), m_directory(directory)
 {
     // The view does not own its style; as a child it goes with the view.
     auto* classic = new ClassicTreeStyle;
@@ -117,7 +117,7 @@ QTreeWidgetItem* CMediaView::AddChannel(QTreeWidgetItem* root, const QByteArray&
     if (!root)
         return nullptr;
     auto* item = new QTreeWidgetItem(root);
-    item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
+    item->setText(0, DecodeText(m_directory.Encoding(), name));
     item->setData(0, kNameBytesRole, name);
     item->setIcon(0, m_channelIcon);
     if (!startable) {
@@ -139,7 +139,7 @@ void CMediaView::AddChannels(QTreeWidgetItem* root, const std::vector<QByteArray
     items.reserve(qsizetype(names.size()));
     for (const QByteArray& name : names) {
         auto* item = new QTreeWidgetItem();
-        item->setText(0, DecodeText(m_catalogue.RadioChannelList.encoding, name));
+        item->setText(0, DecodeText(m_directory.Encoding(), name));
         item->setData(0, kNameBytesRole, name);
         item->setIcon(0, m_channelIcon);
         items.append(item);
@@ -164,16 +164,14 @@ void CMediaView::AddToMyChannels(QTreeWidgetItem* item)
 {
     if (!item || item->childCount() > 0)
         return;
-    if (AddFavourite(m_catalogue, ItemName(item)))
-        Q_EMIT FavouritesChanged();
+    m_directory.AddFavourite(ItemName(item));
 }
 
 void CMediaView::RemoveFromMyChannels(QTreeWidgetItem* item)
 {
     if (!item || item->childCount() > 0)
         return;
-    if (RemoveFavourite(m_catalogue, ItemName(item)))
-        Q_EMIT FavouritesChanged();
+    m_directory.RemoveFavourite(ItemName(item));
 }
 
 QByteArray CMediaView::ItemName(const QTreeWidgetItem* item)
@@ -242,8 +240,11 @@ void CMediaView::mouseReleaseEvent(QMouseEvent* event)
         // The item pressed on (its picture or text, not its expand button) becomes the
         // selected one once the press turned out to be a click.
         QTreeWidgetItem* pressed = itemAt(m_leftPressPos);
-        if (pressed && visualItemRect(pressed).contains(m_leftPressPos) &&
-            (pressed->flags() & Qt::ItemIsSelectable)) {
+        if (pressed && visualItemRect(pressed).contains(m_leftPressPos)) {
+            // A greyed row is a row, not empty space: it starts nothing, and neither does the
+            // selected channel it would otherwise restart.
+            if (!(pressed->flags() & Qt::ItemIsSelectable))
+                return;
             const auto input = CountUserInput(m_userInputDepth);
             setCurrentItem(pressed, 0, QItemSelectionModel::ClearAndSelect);
         }
@@ -363,10 +364,12 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
 {
     // The item is found before the menu opens; there may be none, and the menu shows anyway.
     QTreeWidgetItem* item = itemAt(viewportPos);
+    const bool channel = item && item->childCount() == 0;
     // A favourite shown greyed can still be removed.
-    const bool removable =
-        item && item->childCount() == 0 && IsFavourite(m_catalogue.FavouritesText, ItemName(item));
-    switch (ExecContextMenu(globalPos, removable)) {
+    const bool removable = channel && m_directory.IsFavourite(ItemName(item));
+    // A name the favourites file cannot hold (a "#" in it) can never be added: say so at once.
+    const bool addable = !channel || CanBeFavourite(ItemName(item));
+    switch (ExecContextMenu(globalPos, addable, removable)) {
     case kCommandAddToMyChannels:
         AddToMyChannels(item);
         break;
@@ -378,7 +381,7 @@ void CMediaView::ShowContextMenu(const QPoint& viewportPos, const QPoint& global
     }
 }
 
-int CMediaView::ExecContextMenu(const QPoint& globalPos, bool removable)
+int CMediaView::ExecContextMenu(const QPoint& globalPos, bool addable, bool removable)
 {
     window()->raise();
     window()->activateWindow();
@@ -386,6 +389,7 @@ int CMediaView::ExecContextMenu(const QPoint& globalPos, bool removable)
     menu.setObjectName(QStringLiteral("ChannelTreeMenu"));
     QAction* add = menu.addAction(QStringLiteral("Add to My Channels"));
     add->setData(kCommandAddToMyChannels);
+    add->setEnabled(addable);
     QAction* remove = menu.addAction(QStringLiteral("Remove from My Channels"));
     remove->setData(kCommandRemoveFromMyChannels);
     remove->setEnabled(removable);
@@ -398,11 +402,11 @@ bool CMediaView::ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos)
     const QTreeWidgetItem* item = itemAt(viewportPos);
     if (!item)
         return false;
-    const QByteArray tip = InfoTip(m_catalogue.RadioChannelList, ItemName(item));
+    const QByteArray tip = InfoTip(m_directory.Channels(), ItemName(item));
     if (tip.isEmpty())
         return false;
     // The catalogue's text is shown as it stands, never read as markup.
-    QString text = DecodeText(m_catalogue.RadioChannelList.encoding, tip);
+    QString text = DecodeText(m_directory.Encoding(), tip);
     if (Qt::mightBeRichText(text))
         text = Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
     QToolTip::showText(globalPos, text, viewport(), visualItemRect(item));

@@ -2,6 +2,8 @@
 
 #include "directory/ChannelCatalogue.h"
 
+class ChannelDirectory;
+
 #include <QByteArray>
 #include <QIcon>
 #include <QPixmap>
@@ -14,8 +16,9 @@ class QTreeWidgetItem;
 // The tree in which the radio window lists a country's channels under one parent item. A
 // channel is a leaf whose text is the channel's name; items with children only group and never
 // start anything. The tree asks for a channel to be started when the user selects or clicks
-// one, or presses Enter on it; it does not own the player. Its context menu adds a channel to
-// the favourites and removes one from them.
+// one, or presses Enter on it; it does not own the player. It is a view of the channel
+// directory: it reads names, tool tips and favourites from it, and its context menu asks it to
+// add a channel to the favourites or remove one; it writes no file itself.
 class CMediaView : public QTreeWidget
 {
     Q_OBJECT
@@ -31,7 +34,7 @@ public:
     static constexpr int kPictureWidth = 11;
     static constexpr int kPictureHeight = 12;
 
-    explicit CMediaView(Catalogue& catalogue, QWidget* parent = nullptr);
+    explicit CMediaView(ChannelDirectory& directory, QWidget* parent = nullptr);
 
     // Makes the two pictures; the radio window calls it once after creating the tree.
     void SetupImages();
@@ -54,11 +57,11 @@ public:
     // channel that already plays. A later click anywhere in the tree starts it again. With
     // `alongside` the items marked before stay selected too (a name the tree lists twice).
     void MarkSelected(QTreeWidgetItem* item, bool alongside = false);
-    // "Add to My Channels": nothing for no item or a parent item; otherwise the item's name is
-    // added to the favourites unless it is one already, and "favoutites.dat" is written.
+    // "Add to My Channels": nothing for no item or a parent item; otherwise the directory adds
+    // the item's name to the favourites unless it is one already.
     void AddToMyChannels(QTreeWidgetItem* item);
-    // "Remove from My Channels": the item's name leaves the favourites and "favoutites.dat" is
-    // written again; nothing when it is not a favourite.
+    // "Remove from My Channels": the item's name leaves the favourites; nothing when it is not
+    // a favourite.
     void RemoveFromMyChannels(QTreeWidgetItem* item);
 
     // The item's text as catalogue bytes (Windows-1252).
@@ -72,8 +75,6 @@ Q_SIGNALS:
     // The user selected or clicked in the tree while a window of the program was active and the
     // selected item is a channel with a name: start that channel.
     void StartChannelRequested(const QByteArray& name);
-    // A command of the context menu added or removed a favourite.
-    void FavouritesChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -94,12 +95,12 @@ private:
     void StartSelectedChannel();
     QTreeWidgetItem* SelectedItem() const;
     void ShowContextMenu(const QPoint& viewportPos, const QPoint& globalPos);
-    // Shows the menu at `globalPos` and returns the chosen command, 0 for none; "Remove from My
-    // Channels" is enabled when `removable`.
-    int ExecContextMenu(const QPoint& globalPos, bool removable);
+    // Shows the menu at `globalPos` and returns the chosen command, 0 for none; "Add to My
+    // Channels" is enabled when `addable`, "Remove from My Channels" when `removable`.
+    int ExecContextMenu(const QPoint& globalPos, bool addable, bool removable);
     bool ShowInfoTip(const QPoint& viewportPos, const QPoint& globalPos);
 
-    Catalogue& m_catalogue;
+    ChannelDirectory& m_directory;
     std::array<QPixmap, 2> m_pictures;
     QIcon m_channelIcon;
     // Selection changes count as the user's only while the user's own input is handled.

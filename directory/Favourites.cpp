@@ -1,7 +1,5 @@
 #include "directory/Favourites.h"
 
-#include "directory/LocalFiles.h"
-
 #include <QFile>
 #include <QString>
 #include <algorithm>
@@ -58,20 +56,4 @@ bool IsFavourite(const QByteArray& text, const QByteArray& name)
 {
     const std::vector<QByteArray> names = FavouriteNames(text);
     return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-bool RemoveFavourite(Catalogue& catalogue, const QByteArray& name)
-{
-    if (!IsFavourite(catalogue.FavouritesText, name))
-        return false;
-    QByteArray text;
-    for (const QByteArray& kept : FavouriteNames(catalogue.FavouritesText)) {
-        if (kept == name)
-            continue;
-        text += kept;
-        text += '#';
-    }
-    catalogue.FavouritesText = text;
-    SaveFavourites(catalogue);
-    return true;
 }

@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <vector>
 
-// "My Channels": the favourites the user added from the channel tree's context menu, kept in
-// Catalogue::FavouritesText as `name#name#...` in the order they were added, and in
-// "favoutites.dat" byte for byte (the catalogue's own encoding, no line end).
+// "My Channels": the favourites the user added from the channel tree's context menu, owned by
+// ChannelDirectory in the order they were added, and kept in "favoutites.dat" as
+// `name#name#...` byte for byte (the catalogue's own encoding, no line end).
 
 // The names of a favourites text in order: every whole `name#` entry. A tail without its "#",
 // an empty entry, one holding a control byte (NUL included) and a repeat of an earlier name are
@@ -28,6 +28,3 @@ bool IsFavourite(const QByteArray& text, const QByteArray& name);
 // A name the favourites text can hold: not empty, no "#" (it ends an entry) and no control byte.
 bool CanBeFavourite(const QByteArray& name);
 
-// "Remove from My Channels": drops the entry equal to `name` and writes "favoutites.dat" whole.
-// Returns true when FavouritesText changed.
-bool RemoveFavourite(Catalogue& catalogue, const QByteArray& name);

@@ -1,7 +1,6 @@
 #include "directory/LocalFiles.h"
 
 #include "app/AtomicFile.h"
-#include "directory/Favourites.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -90,14 +89,36 @@ bool SaveLastChannelWithLineEnd(const Catalogue& catalogue, const QByteArray& na
     return WriteLastChannel(catalogue, name, true);
 }
 
-QByteArray ReadStartChannel(const QByteArray& packageName)
+namespace {
+
+// "channel.dat"'s bytes, or a null array when it cannot be opened.
+QByteArray ReadLastChannelFile()
 {
     QFile file(kLastChannelFile);
     if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("");
+        return QByteArray();
     // The file is ours and two short lines; a damaged huge one must not fill memory.
     constexpr qint64 kMaxBytes = 64 * 1024;
-    return StartChannelFromBytes(file.read(kMaxBytes), packageName);
+    QByteArray bytes = file.read(kMaxBytes);
+    return bytes.isNull() ? QByteArray("") : bytes;
+}
+
+} // namespace
+
+QByteArray ReadStartChannel(const QByteArray& packageName)
+{
+    const QByteArray bytes = ReadLastChannelFile();
+    if (bytes.isNull())
+        return QByteArray("");
+    return StartChannelFromBytes(bytes, packageName);
+}
+
+QByteArray ReadSavedChannelName()
+{
+    const QByteArray bytes = ReadLastChannelFile();
+    qsizetype pos = 0;
+    TakeLine(bytes, pos);
+    return UpToZero(TakeLine(bytes, pos));
 }
 
 QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName)
@@ -110,21 +131,9 @@ QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& pack
     return UpToZero(name);
 }
 
-bool AddFavourite(Catalogue& catalogue, const QByteArray& name)
+bool SaveFavourites(const QByteArray& favouritesText)
 {
-    // A whole name, not a part of one: "Beats" is a favourite of its own beside "Savanna Beats".
-    // A name the text cannot hold would split into other entries when read back.
-    if (!CanBeFavourite(name) || IsFavourite(catalogue.FavouritesText, name))
-        return false;
-    catalogue.FavouritesText += name;
-    catalogue.FavouritesText += '#';
-    SaveFavourites(catalogue);
-    return true;
-}
-
-bool SaveFavourites(const Catalogue& catalogue)
-{
-    return WriteQuietly(kFavouritesFile, catalogue.FavouritesText);
+    return WriteQuietly(kFavouritesFile, favouritesText);
 }
 
 bool SaveTreeChannel(const QByteArray& name)

@@ -28,13 +28,12 @@ QByteArray ReadStartChannel(const QByteArray& packageName);
 // The same from the file's bytes.
 QByteArray StartChannelFromBytes(const QByteArray& bytes, const QByteArray& packageName);
 
-// "Add to My Channels": does nothing when `name` is a favourite already or cannot be one
-// (Favourites.h); otherwise appends name + "#" and saves the favourites. Returns true when
-// FavouritesText changed.
-bool AddFavourite(Catalogue& catalogue, const QByteArray& name);
+// Line 2 of "channel.dat" as it stands, whatever package line 1 names; "" when the file cannot
+// be opened.
+QByteArray ReadSavedChannelName();
 
-// "favoutites.dat": FavouritesText exactly, no line end.
-bool SaveFavourites(const Catalogue& catalogue);
+// "favoutites.dat": the favourites text exactly, no line end.
+bool SaveFavourites(const QByteArray& favouritesText);
 
 // "tv.dat": the name of the channel last started from the channel tree, no line end.
 bool SaveTreeChannel(const QByteArray& name);

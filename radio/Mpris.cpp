@@ -97,7 +97,7 @@ void Mpris::Quit()
 
 QString Mpris::PlaybackStatus() const
 {
-    return m_playback.IsPlaying() == 1 ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    return m_playback.IsPlaying() ? QStringLiteral("Playing") : QStringLiteral("Stopped");
 }
 
 QString Mpris::TrackIdFor(const QByteArray& channelName)
@@ -158,7 +158,7 @@ bool Mpris::CanPlay() const
 void Mpris::Play()
 {
     Later([this] {
-        if (m_playback.IsPlaying() != 1)
+        if (!m_playback.IsPlaying())
             m_playback.StopOrResume();
     });
 }
@@ -171,7 +171,7 @@ void Mpris::Pause()
 void Mpris::Stop()
 {
     Later([this] {
-        if (m_playback.IsPlaying() == 1)
+        if (m_playback.IsPlaying())
             m_playback.StopOrResume();
     });
 }

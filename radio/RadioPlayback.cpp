@@ -1,7 +1,7 @@
 #include "radio/RadioPlayback.h"
 
 #include "app/AnsiText.h"
-#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
 #include "directory/LocalFiles.h"
 #include "hosted/MediaPlayer.h"
@@ -15,9 +15,9 @@
 
 Q_LOGGING_CATEGORY(lcPlayback, "wavelark.playback")
 
-RadioPlayback::RadioPlayback(Catalogue& catalogue, const ContentServer& server,
+RadioPlayback::RadioPlayback(ChannelDirectory& directory, const ContentServer& server,
                              MessageSink showMessage, QObject* parent)
-    : QObject(parent), m_catalogue(catalogue), m_server(server)
+    : QObject(parent), m_directory(directory), m_server(server)
 {
     // Fetches that lost to a newer request end within about a second; a few threads keep a
     // burst of requests from queueing behind them.
@@ -65,13 +65,19 @@ bool RadioPlayback::CreatePlayer()
     m_player->SetUserAgent(m_server.UserAgent());
     connect(m_player.get(), &MediaPlayer::StreamTitleChanged, this, [this](const QString& title) {
         // A title still in flight from a stream that was just stopped is stale.
-        if (m_isPlaying == 1)
+        if (m_isPlaying)
             SetStreamTitle(CleanStreamTitle(title));
     });
     m_keeper = std::make_unique<StreamKeeper>(*m_player, m_server.UserAgent());
     connect(m_keeper.get(), &StreamKeeper::ReconnectingChanged, this,
             &RadioPlayback::ReconnectingChanged);
     return true;
+}
+
+void RadioPlayback::SetReconnectTimer(std::unique_ptr<ReconnectTimer> timer)
+{
+    if (m_keeper)
+        m_keeper->SetTimer(std::move(timer));
 }
 
 bool RadioPlayback::IsReconnecting() const
@@ -87,12 +93,12 @@ void RadioPlayback::StopKeeping()
 
 QString RadioPlayback::SelectedChannelText() const
 {
-    return DecodeText(m_catalogue.RadioChannelList.encoding, m_selectedChannelName);
+    return DecodeText(m_directory.Encoding(), m_selectedChannelName);
 }
 
 int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 {
-    const int index = ChooseChannel(m_catalogue.RadioChannelList, name, mode, m_clock);
+    const int index = ChooseChannel(m_directory.Channels(), name, mode, m_clock);
     if (index < 0)
         qCInfo(lcPlayback) << "nothing to play: no channel can be chosen";
     return index;
@@ -100,7 +106,7 @@ int RadioPlayback::Choose(const QByteArray& name, PlayMode mode) const
 
 int RadioPlayback::EntryNumberOf(int recordIndex) const
 {
-    return m_catalogue.RadioChannelList.records[static_cast<size_t>(recordIndex)].position + 1;
+    return m_directory.Channels().records[static_cast<size_t>(recordIndex)].position + 1;
 }
 
 quint64 RadioPlayback::NewRequest()
@@ -124,8 +130,8 @@ void RadioPlayback::FetchAddressThen(int recordIndex, quint64 request,
     m_cancelFetch = cancel;
     ++m_waiting;
     // Copies: the fetch runs on a worker while the window thread goes on.
-    QtConcurrent::run(&m_fetchers, [folder = m_catalogue.PackageFolderAddress, server = m_server,
-                                    n = EntryNumberOf(recordIndex), cancel] {
+    QtConcurrent::run(&m_fetchers, [folder = m_directory.Package().PackageFolderAddress,
+                                    server = m_server, n = EntryNumberOf(recordIndex), cancel] {
         return cancel->load() ? QByteArray() : FetchEntryText(folder, server, n, cancel.get());
     }).then(this, [this, request, play = std::move(play)](const QByteArray& address) {
         const QPointer<RadioPlayback> self(this);
@@ -154,7 +160,7 @@ void RadioPlayback::PlayChannel(const QByteArray& name, PlayMode mode)
 
 void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
 {
-    const QByteArray address = TakeAvailabilityAddress(m_catalogue);
+    const QByteArray address = m_directory.BeginAvailability();
     if (address.isEmpty()) {
         PlayChannel(name, mode);
         return;
@@ -166,10 +172,14 @@ void RadioPlayback::PlayWhenOffered(const QByteArray& name, PlayMode mode)
         return FetchAvailability(address, server, cancel.get());
     }).then(this, [this, request, name, mode](const QByteArray& flags) {
         --m_waiting;
-        ApplyAvailability(m_catalogue.RadioChannelList, flags);
-        Q_EMIT AvailabilityChanged();
-        if (!IsSuperseded(request))
+        m_directory.ApplyAvailability(flags);
+        if (m_deferred) {
+            const DeferredChoice choice = *std::exchange(m_deferred, std::nullopt);
+            if (!m_shutDown)
+                PlayChosen(choice.name, choice.mode, choice.saveAsLastChannel);
+        } else if (!IsSuperseded(request)) {
             PlayChannel(name, mode);
+        }
     });
 }
 
@@ -182,18 +192,22 @@ void RadioPlayback::PlayRandomHere()
 
 void RadioPlayback::PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel)
 {
-    const quint64 request = NewRequest();
+    if (m_directory.IsAvailabilityPending()) {
+        // Every record still counts as offered: the choice waits for the answer.
+        m_deferred = DeferredChoice{name, mode, saveAsLastChannel};
+        return;
+    }
     const int index = Choose(name, mode);
     if (index < 0)
         return;
+    const quint64 request = NewRequest();
     // A copy: Exit may release the list before the answer comes.
-    const QByteArray chosenName =
-        m_catalogue.RadioChannelList.records[static_cast<size_t>(index)].name;
+    const QByteArray chosenName = m_directory.Channels().records[static_cast<size_t>(index)].name;
     FetchAddressThen(index, request,
                      [this, chosenName, index, saveAsLastChannel](const QByteArray& address) {
                          SetSelectedChannelName(chosenName);
                          if (saveAsLastChannel)
-                             SaveLastChannelWithLineEnd(m_catalogue, chosenName);
+                             SaveLastChannelWithLineEnd(m_directory.Package(), chosenName);
                          PlayAddress(address, index);
                      });
 }
@@ -208,15 +222,15 @@ void RadioPlayback::PlayTreeChannel(const QByteArray& name)
     const quint64 request = NewRequest();
     if (m_player)
         m_player->close();
-    m_catalogue.CurrentStreamAddress.clear();
     const auto play = [this, name](const QByteArray& address) {
-        m_catalogue.CurrentStreamAddress = address;
-        SaveLastChannel(m_catalogue, name);
-        if (PlayAddress(address, FindChannelByName(m_catalogue.RadioChannelList, name)))
+        SaveLastChannel(m_directory.Package(), name);
+        if (PlayAddress(address, m_directory.FindOfferedByName(name)))
             SaveTreeChannel(name);
     };
     // A name no channel carries has no stream file to ask for and nothing to tell the user.
-    const int index = FindChannelByName(m_catalogue.RadioChannelList, name);
+    // Of two records of one name the offered one plays (a favourite whose first record the
+    // package no longer offers).
+    const int index = m_directory.FindOfferedByName(name);
     if (index < 0)
         play(QByteArray());
     else
@@ -229,7 +243,7 @@ bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
     qCInfo(lcPlayback).noquote() << "playing" << SelectedChannelText() << "from" << text.trimmed();
     if (m_keeper && !address.trimmed().isEmpty() &&
         m_keeper->Start(text, AddressFetchFor(recordIndex))) {
-        SetPlaying(1);
+        SetPlaying(true);
         return true;
     }
     // What played belongs to another channel now; stopping it keeps the state honest and lets
@@ -237,7 +251,7 @@ bool RadioPlayback::PlayAddress(const QByteArray& address, int recordIndex)
     StopKeeping();
     if (m_player)
         m_player->close();
-    SetPlaying(0);
+    SetPlaying(false);
     return false;
 }
 
@@ -255,11 +269,12 @@ bool RadioPlayback::IsSuperseded(quint64 request) const
 
 void RadioPlayback::StopOrResume()
 {
-    if (m_isPlaying == 1) {
+    if (m_isPlaying) {
+        m_deferred.reset();
         // A stop is a newer choice too: nothing still in flight may start playing after it.
         NewRequest();
         if (m_player && m_player->close())
-            SetPlaying(0);
+            SetPlaying(false);
         return;
     }
     PlayChannel(m_selectedChannelName, PlayMode::ByName);
@@ -267,15 +282,15 @@ void RadioPlayback::StopOrResume()
 
 void RadioPlayback::ToggleMute()
 {
-    SetMuted(m_isMuted != 1);
+    SetMuted(!m_isMuted);
 }
 
 void RadioPlayback::SetMuted(bool mute)
 {
-    if (!m_player || (m_isMuted == 1) == mute)
+    if (!m_player || m_isMuted == mute)
         return;
     if (m_player->put_mute(mute))
-        SetMutedFlag(mute ? 1 : 0);
+        SetMutedFlag(mute);
 }
 
 bool RadioPlayback::SetVolume(int level)
@@ -292,6 +307,7 @@ bool RadioPlayback::SetVolume(int level)
 void RadioPlayback::Shutdown()
 {
     m_shutDown = true;
+    m_deferred.reset();
     StopKeeping();
     CancelFetch();
     // No later choice makes the offer useless, only the end does; the way out never waits for it.
@@ -305,24 +321,24 @@ RadioPlayback::AddressFetchFor(int recordIndex) const
         return {};
     // Copies: the fetch runs on another thread, and the catalogue may change meanwhile.
     const int n = EntryNumberOf(recordIndex);
-    const QByteArray folder = m_catalogue.PackageFolderAddress;
+    const QByteArray folder = m_directory.Package().PackageFolderAddress;
     const ContentServer server = m_server;
     return [n, folder, server](const std::atomic<bool>& cancel) {
         return DecodeAnsi(FetchEntryText(folder, server, n, &cancel));
     };
 }
 
-void RadioPlayback::SetPlaying(int isPlaying)
+void RadioPlayback::SetPlaying(bool isPlaying)
 {
     if (isPlaying == m_isPlaying)
         return;
     m_isPlaying = isPlaying;
-    if (isPlaying != 1)
+    if (!isPlaying)
         SetStreamTitle(QString());
     Q_EMIT PlayingChanged(isPlaying);
 }
 
-void RadioPlayback::SetMutedFlag(int isMuted)
+void RadioPlayback::SetMutedFlag(bool isMuted)
 {
     if (isMuted == m_isMuted)
         return;

@@ -10,10 +10,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
-struct Catalogue;
+class ChannelDirectory;
 class ContentServer;
 class MediaPlayer;
+class ReconnectTimer;
 class StreamKeeper;
 
 // Shows a message to the user and returns when the user has closed it; the hidden main window
@@ -32,19 +34,22 @@ class RadioPlayback : public QObject
     Q_OBJECT
 
 public:
-    RadioPlayback(Catalogue& catalogue, const ContentServer& server, MessageSink showMessage,
+    RadioPlayback(ChannelDirectory& directory, const ContentServer& server, MessageSink showMessage,
                   QObject* parent = nullptr);
     ~RadioPlayback() override;
 
     // Creates the player; false when no audio player can be had.
     bool CreatePlayer();
+    // Where the pauses before a lost stream's reconnects run out (after CreatePlayer; real time
+    // unless a test gives its own).
+    void SetReconnectTimer(std::unique_ptr<ReconnectTimer> timer);
     MediaPlayer* Player() const { return m_player.get(); }
 
-    // What the user chose: stays 1 while a lost stream is being reconnected.
-    int IsPlaying() const { return m_isPlaying; }
+    // What the user chose: stays true while a lost stream is being reconnected.
+    bool IsPlaying() const { return m_isPlaying; }
     // The stream was lost (ended, failed, stalled) and is being reconnected on its own.
     bool IsReconnecting() const;
-    int IsMuted() const { return m_isMuted; }
+    bool IsMuted() const { return m_isMuted; }
     // The volume last accepted by the player, 0..100 as the slider stores it (a stored value
     // above 100 is kept as given; the player clamps it).
     int Volume() const { return m_volume; }
@@ -58,9 +63,11 @@ public:
     // True while a request waits for the content server or for its message to be closed.
     bool IsBusy() const { return m_waiting > 0; }
 
-    // Start-up's play: asks the content server which channels the package offers, applies the
-    // answer (AvailabilityChanged) and then plays as PlayChannel does, unless the user chose
-    // something else meanwhile.
+    // Start-up's play: asks the content server which channels the package offers, has the
+    // directory apply the answer and then plays as PlayChannel does, unless the user chose
+    // something else meanwhile. Until the answer comes no record counts as offered or not: a
+    // play request made meanwhile waits for it (the newest one wins) and then chooses among the
+    // records the package offers.
     void PlayWhenOffered(const QByteArray& name, PlayMode mode);
 
     // The tray's and start-up's play: by name (the first record of that name, else the first
@@ -91,9 +98,9 @@ public:
 
 Q_SIGNALS:
     // IsPlaying changed.
-    void PlayingChanged(int isPlaying);
+    void PlayingChanged(bool isPlaying);
     // IsMuted changed.
-    void MutedChanged(int isMuted);
+    void MutedChanged(bool isMuted);
     // The selected channel's name changed.
     void SelectedChannelChanged(const QByteArray& name);
     // The volume the player accepted changed.
@@ -102,8 +109,6 @@ Q_SIGNALS:
     void StreamTitleChanged(const QString& title);
     // IsReconnecting changed.
     void ReconnectingChanged(bool reconnecting);
-    // The content server's answer on which channels are offered has been applied.
-    void AvailabilityChanged();
 
 private:
     // Hands a fetched stream address to the player. An empty address (the fetch failed and
@@ -112,7 +117,8 @@ private:
     // is fetched again for the record at `recordIndex` (-1: never). True when it plays.
     bool PlayAddress(const QByteArray& address, int recordIndex);
     // Plays the record the name or the clock chooses; with saveAsLastChannel the choice is
-    // stored in "channel.dat" (name + LF) too.
+    // stored in "channel.dat" (name + LF) too. A request that chooses nothing changes nothing:
+    // what is fetched or reconnected goes on.
     void PlayChosen(const QByteArray& name, PlayMode mode, bool saveAsLastChannel);
     // The record the random pick or the name chooses, or -1.
     int Choose(const QByteArray& name, PlayMode mode) const;
@@ -134,24 +140,32 @@ private:
     // Asks the content server for the record's address again, off the window thread.
     std::function<QString(const std::atomic<bool>&)> AddressFetchFor(int recordIndex) const;
 
-    void SetPlaying(int isPlaying);
-    void SetMutedFlag(int isMuted);
+    void SetPlaying(bool isPlaying);
+    void SetMutedFlag(bool isMuted);
     void SetSelectedChannelName(const QByteArray& name);
     void SetStreamTitle(const QString& title);
 
-    Catalogue& m_catalogue;
+    ChannelDirectory& m_directory;
     const ContentServer& m_server;
     MessageSink m_showMessage;
     LocalClock m_clock = SystemLocalClock;
     std::unique_ptr<MediaPlayer> m_player;
     // Declared after the player, which it watches: it goes first.
     std::unique_ptr<StreamKeeper> m_keeper;
-    int m_isPlaying = 0;
-    int m_isMuted = 0;
+    bool m_isPlaying = false;
+    bool m_isMuted = false;
     int m_volume = 0;
     QString m_streamTitle;
     QByteArray m_selectedChannelName;
     bool m_shutDown = false;
+    // A play request made while the availability answer has not come waits here.
+    struct DeferredChoice
+    {
+        QByteArray name;
+        PlayMode mode = PlayMode::ByName;
+        bool saveAsLastChannel = false;
+    };
+    std::optional<DeferredChoice> m_deferred;
     // Counts play and stop requests; a request still waiting is dropped once a newer one came.
     quint64 m_request = 0;
     // A message is open (its event loop runs inside a fetch's answer).

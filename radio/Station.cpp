@@ -2,9 +2,9 @@
 
 #include "app/AnsiText.h"
 #include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelTree.h"
 #include "directory/ContentServer.h"
-#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/UpdateNotice.h"
 #include "hosted/web/Explorer.h"
@@ -44,11 +44,6 @@ constexpr int kBorder = 1;
 // The tree's place is given in pixels at 96 DPI, not in dialog units.
 constexpr QRect kTreeRect(30, 85, 285, 102);
 
-// The country list's last entry while there are favourites. Its entry is told apart from a
-// country by this role, not by its text, so a country of the same name stays a country.
-const QByteArray kMyChannelsText("My Channels");
-constexpr int kMyChannelsRole = Qt::UserRole + 1;
-
 // Push buttons whose pushed look a mouse move over the window's body takes back.
 constexpr int kUnpushedOnMove[] = {kIdShopping, kIdContact,  kIdWebsite,      kIdHelp,
                                    kIdHide,     kIdDownload, kIdRandomChannel};
@@ -70,6 +65,19 @@ QComboBox* AddDropDown(QWidget* client, int id, const DialogRect& rect, qreal sc
     PlaceControl(combo, id, rect, scale);
     combo->resize(combo->width(), combo->sizeHint().height());
     return combo;
+}
+
+// The values of the Playtime group as the window keeps them: Non-stop as a tick (any
+// positive value is ticked), the start hour and the number of hours as an entry of their lists,
+// -1 for none (a stored value outside the list).
+SettingsValues KeptAsTheWindowKeepsThem(SettingsValues values)
+{
+    values.nonStop = values.nonStop >= 1 ? 1 : 0;
+    if (values.startHour < 0 || values.startHour >= StartHourItems().size())
+        values.startHour = -1;
+    if (values.hours < 0 || values.hours >= HourCountItems().size())
+        values.hours = -1;
+    return values;
 }
 
 } // namespace
@@ -187,11 +195,14 @@ void CStation::CreateControls()
     m_startHourList = AddDropDown(client, kIdStartHourList, {236, 48, 70, 100}, scale);
     AddStatic(kIdHoursLabel, "Number of hours", {236, 64, 70, 8});
     m_hourCountList = AddDropDown(client, kIdHourCountList, {236, 73, 70, 100}, scale);
+    m_startHourList->addItems(StartHourItems());
+    m_hourCountList->addItems(HourCountItems());
     // The lists only matter without "Non-stop".
     connect(m_nonStop, &CCheckButton::Toggled, this, [this](int checked) {
         m_startHourList->setEnabled(checked != 1);
         m_hourCountList->setEnabled(checked != 1);
     });
+    // Never shown: its vertical extent places the web page.
     m_sizingStrip = new QWidget(client);
     PlaceControl(m_sizingStrip, kIdSizingStrip, {223, 15, 8, 415}, scale);
     m_sizingStrip->hide();
@@ -213,18 +224,15 @@ void CStation::OnInitDialog()
         m_volume->setValue(50);
     }
 
-    m_startHourList->addItems(StartHourItems());
-    m_hourCountList->addItems(HourCountItems());
-
     // The Mute box drives the player: muted exactly while it is ticked. It opens showing what
     // the player does, so the first click always does what the tick promises.
-    if (m_context.playback.IsMuted() == 1)
+    if (m_context.playback.IsMuted())
         m_muteBox->Toggle();
     connect(m_muteBox, &CCheckButton::Toggled, this,
             [this](int checked) { m_context.playback.SetMuted(checked == 1); });
     // A mute from elsewhere (the tray, the desktop bus) shows on the box at once.
     connect(&m_context.playback, &RadioPlayback::MutedChanged, this,
-            [this](int muted) { m_muteBox->SetChecked(muted == 1 ? 1 : 0); });
+            [this](bool muted) { m_muteBox->SetChecked(muted ? 1 : 0); });
 
     LoadSettingsWindow();
     // A volume set elsewhere (the desktop bus) shows on the slider; it is saved by Hide as any.
@@ -233,7 +241,7 @@ void CStation::OnInitDialog()
         m_volume->setValue(level);
     });
 
-    m_tree = new CMediaView(m_context.catalogue, Client());
+    m_tree = new CMediaView(m_context.directory, Client());
     SetControlId(m_tree, kIdChannelTree);
     m_tree->setAccessibleName(QStringLiteral("Channels"));
     m_tree->setHeaderLabel(QStringLiteral("Channels")); // hidden; screen readers read it
@@ -243,8 +251,9 @@ void CStation::OnInitDialog()
     m_tree->SetupImages();
     connect(m_tree, &CMediaView::StartChannelRequested, this,
             [this](const QByteArray& name) { m_context.playback.PlayTreeChannel(name); });
-    connect(m_tree, &CMediaView::FavouritesChanged, this, &CStation::OnFavouritesChanged);
-    m_search = new WindowSearch(*this, *m_countryList, *m_tree, m_context.catalogue,
+    connect(&m_context.directory, &ChannelDirectory::FavouritesChanged, this,
+            &CStation::OnFavouritesChanged);
+    m_search = new WindowSearch(*this, *m_countryList, *m_tree, m_context.directory.Package(),
                                 m_context.playback, m_context.search, Scale());
     // A channel chosen elsewhere (the tray, the desktop bus, a random pick) shows in the list
     // and the tree without starting anything. After the current input is handled: the change
@@ -254,187 +263,40 @@ void CStation::OnInitDialog()
     });
 
     // The package's offer is asked for at start-up and may come while the window is open.
-    connect(&m_context.playback, &RadioPlayback::AvailabilityChanged, this,
+    connect(&m_context.directory, &ChannelDirectory::AvailabilityChanged, this,
             &CStation::ShowCountriesAndPlayingChannel);
 
     ShowCountriesAndPlayingChannel();
 }
 
-void CStation::ShowCountriesAndPlayingChannel()
-{
-    FillCountryList();
-    FillChannelTree(0);
-    ShowPlayingChannel();
-}
-
-int CStation::FillCountryList()
-{
-    m_countryList->clear();
-    std::vector<QByteArray> countries = CountriesToList(m_context.catalogue.RadioChannelList);
-    std::stable_sort(countries.begin(), countries.end(), CountryListsBefore);
-    for (const QByteArray& country : countries)
-        m_countryList->addItem(DecodeText(m_context.catalogue.RadioChannelList.encoding, country),
-                               country);
-    if (!FavouriteNames(m_context.catalogue.FavouritesText).empty()) {
-        m_countryList->addItem(DecodeAnsi(kMyChannelsText));
-        m_countryList->setItemData(m_countryList->count() - 1, true, kMyChannelsRole);
-    }
-    m_countryList->setCurrentIndex(m_countryList->count() > 0 ? 0 : -1);
-    if (m_search)
-        m_search->AddResultsEntry();
-    return static_cast<int>(countries.size());
-}
-
-bool CStation::IsMyChannels(int countryIndex) const
-{
-    return m_countryList->itemData(countryIndex, kMyChannelsRole).toBool();
-}
-
-void CStation::FillMyChannels()
-{
-    m_tree->clear();
-    QTreeWidgetItem* root = m_tree->AddRoot();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
-    for (const QByteArray& name : FavouriteNames(m_context.catalogue.FavouritesText)) {
-        // The same record a click on the name under its country would start.
-        const int record = FindChannelByName(list, name);
-        const bool offered =
-            record >= 0 && list.records[static_cast<size_t>(record)].available == 1;
-        m_tree->AddChannel(root, name, offered);
-    }
-    MarkPlayingChannel();
-}
-
-void CStation::OnFavouritesChanged()
-{
-    const bool showingMine = IsMyChannels(m_countryList->currentIndex());
-    const QVariant shownCountry = m_countryList->currentData();
-    FillCountryList();
-    const int mine = m_countryList->findData(true, kMyChannelsRole);
-    if (showingMine && mine >= 0) {
-        m_countryList->setCurrentIndex(mine);
-        FillMyChannels();
-    } else if (showingMine) {
-        // The last favourite went: back to the playing channel's country.
-        FillChannelTree(0);
-        ShowPlayingChannel();
-    } else {
-        // A country stays as it is shown, its tree untouched.
-        const int country = m_countryList->findData(shownCountry);
-        m_countryList->setCurrentIndex(country >= 0 ? country : 0);
-    }
-}
-
-int CStation::FillChannelTree(int countryIndex)
-{
-    if (m_search && m_search->IsResultsEntry(countryIndex))
-        return m_search->FillResults();
-    if (IsMyChannels(countryIndex)) {
-        FillMyChannels();
-        return m_tree->topLevelItem(0)->childCount();
-    }
-    m_tree->clear();
-    QTreeWidgetItem* root = m_tree->AddRoot();
-    // No such entry (the playing channel's country is not listed): the root alone, not the
-    // channels of an empty category.
-    if (countryIndex < 0 || countryIndex >= m_countryList->count())
-        return 0;
-    const QByteArray country = m_countryList->itemData(countryIndex).toByteArray();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
-    const std::vector<int> channels = ChannelsOfCountry(list, country);
-    std::vector<QByteArray> names;
-    names.reserve(channels.size());
-    for (const int index : channels)
-        names.push_back(list.records[static_cast<size_t>(index)].name);
-    m_tree->AddChannels(root, names);
-    return static_cast<int>(channels.size());
-}
-
-void CStation::PlayRandomHere()
-{
-    m_context.playback.PlayRandomHere();
-}
-
-void CStation::ShowPlayingChannel()
-{
-    const QByteArray& selected = m_context.playback.SelectedChannelName();
-    const ChannelList& list = m_context.catalogue.RadioChannelList;
-    const int record = FindChannelByName(list, selected);
-    if (record < 0)
-        return;
-    const QByteArray& category = list.records[static_cast<size_t>(record)].category;
-    int item = m_countryList->findData(category);
-    if (item < 0)
-        item = m_countryList->count();
-    else
-        m_countryList->setCurrentIndex(item);
-    FillChannelTree(item);
-    MarkPlayingChannel();
-}
-
-void CStation::FollowSelectedChannel()
-{
-    const QByteArray& selected = m_context.playback.SelectedChannelName();
-    // Shown in the tree as it is (the user's own choice, or one of the favourites shown):
-    // marked there; otherwise the channel's country is shown.
-    QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
-    for (int i = 0; root && i < root->childCount(); ++i) {
-        if (CMediaView::ItemName(root->child(i)) == selected) {
-            m_tree->clearSelection();
-            MarkPlayingChannel();
-            return;
-        }
-    }
-    ShowPlayingChannel();
-}
-
-void CStation::MarkPlayingChannel()
-{
-    const QByteArray& selected = m_context.playback.SelectedChannelName();
-    // Every visible item after the root that carries the name is shown selected.
-    QTreeWidgetItem* root = m_tree->topLevelItemCount() > 0 ? m_tree->topLevelItem(0) : nullptr;
-    if (!root)
-        return;
-    bool first = true;
-    for (int i = 0; i < root->childCount(); ++i) {
-        QTreeWidgetItem* channel = root->child(i);
-        if ((channel->flags() & Qt::ItemIsSelectable) &&
-            CMediaView::ItemName(channel) == selected) {
-            m_tree->MarkSelected(channel, !first);
-            m_tree->scrollToItem(channel);
-            first = false;
-        }
-    }
-}
-
 void CStation::LoadSettingsWindow()
 {
-    const SettingsValues settings = ReadSettings();
-    if (settings.keepSelected >= 1)
+    m_settings = KeptAsTheWindowKeepsThem(ReadSettings());
+    if (m_settings.keepSelected >= 1)
         m_keepSelected->Select();
     else
         m_randomEveryStart->Select();
-    if (settings.nonStop >= 1)
+    if (m_settings.nonStop >= 1)
         m_nonStop->Toggle();
-    m_startHourList->setCurrentIndex(settings.startHour);
-    m_hourCountList->setCurrentIndex(settings.hours);
+    m_startHourList->setCurrentIndex(m_settings.startHour);
+    m_hourCountList->setCurrentIndex(m_settings.hours);
     {
-        // Restoring the slider is not the user moving it: the player gets the stored value
-        // itself, and the Mute tick stays.
+        // The slider shows the player's volume, which may have been set from the desktop bus
+        // since the start: the file's volume reached the player at start-up only. Showing it is
+        // not the user moving it, so the Mute tick stays.
         const QSignalBlocker quiet(m_volume);
-        m_volume->setValue(settings.volume);
+        m_volume->setValue(m_context.playback.Volume());
     }
-    m_context.playback.SetVolume(settings.volume);
 }
 
 void CStation::SaveSettingsWindow()
 {
-    SettingsValues values;
+    SettingsValues values = m_settings;
     values.keepSelected = m_keepSelected->IsSelected() ? 1 : 0;
+    values.volume = m_volume->value();
     values.nonStop = m_nonStop->IsChecked() ? 1 : 0;
     values.startHour = m_startHourList->currentIndex();
     values.hours = m_hourCountList->currentIndex();
-    values.volume = m_volume->value();
     WriteSettings(TextsFromSettings(values));
 }
 
@@ -540,12 +402,14 @@ void CStation::OnHide()
     if (m_randomEveryStart->IsSelected()) {
         // The next start picks a channel at random. What plays now stays the selected
         // channel, so that Stop/Resume from the tray resumes it rather than the list's first.
-        SaveLastChannelWithLineEnd(m_context.catalogue, QByteArrayLiteral("random"));
-    } else if (ReadStartChannel(m_context.catalogue.PackageName) == "random" &&
+        SaveLastChannelWithLineEnd(m_context.directory.Package(), QByteArrayLiteral("random"));
+    } else if (ReadSavedChannelName() == "random" &&
                !m_context.playback.SelectedChannelName().isEmpty()) {
         // "random" from an earlier Hide would outlive the user's switch to Keep when no channel
-        // is chosen in between: keep the one that is selected now.
-        SaveLastChannelWithLineEnd(m_context.catalogue, m_context.playback.SelectedChannelName());
+        // is chosen in between: keep the one that is selected now. Only the stored "random":
+        // a channel saved under another package is the user's own and stays.
+        SaveLastChannelWithLineEnd(m_context.directory.Package(),
+                                   m_context.playback.SelectedChannelName());
     }
     accept();
 }

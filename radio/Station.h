@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radio/SettingsFile.h"
 #include "ui/SkinnedDialog.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <array>
 
 class CCheckButton;
+class ChannelDirectory;
 class CColorStatic;
 class CCoolSlider;
 class CExplorer;
@@ -21,13 +23,12 @@ class RadioPlayback;
 class Skin;
 class WebPageEngineLoader;
 class WindowSearch;
-struct Catalogue;
 
 // What the radio window works with: the process-wide values it reads and the playback it
 // drives. All of it outlives the window.
 struct StationContext
 {
-    Catalogue& catalogue;
+    ChannelDirectory& directory;
     const Skin& skin;
     const ContentServer& server;
     RadioPlayback& playback;
@@ -98,7 +99,7 @@ private:
     void MarkPlayingChannel();
     // The selected channel changed: the list and the tree show it, starting nothing.
     void FollowSelectedChannel();
-    // A favourite was added or removed from the tree's menu.
+    // A favourite was added or removed.
     void OnFavouritesChanged();
     void OnVolumeMoved(int position);
     void OnPageButton(int buttonId);
@@ -120,6 +121,9 @@ private:
     CCheckButton* m_nonStop = nullptr;
     QComboBox* m_startHourList = nullptr;
     QComboBox* m_hourCountList = nullptr;
+    // What "setting.dat" held when the window opened, normalised; Hide writes it back with
+    // what the controls show.
+    SettingsValues m_settings;
     QWidget* m_sizingStrip = nullptr;
     QPushButton* m_hideButton = nullptr;
     QPushButton* m_downloadButton = nullptr;

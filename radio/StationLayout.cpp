@@ -21,12 +21,22 @@ std::vector<QByteArray> CountriesToList(const ChannelList& list)
     return countries;
 }
 
-bool CountryListsBefore(const QByteArray& a, const QByteArray& b)
+bool CountryListsBefore(const QByteArray& a, const QByteArray& b, TextEncoding encoding)
 {
-    const int folded = qstricmp(a.constData(), b.constData());
+    const int folded = encoding == TextEncoding::Utf8
+                           ? QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive)
+                           : qstricmp(a.constData(), b.constData());
     if (folded != 0)
         return folded < 0;
     return a < b;
+}
+
+void SortCountries(std::vector<QByteArray>& countries, TextEncoding encoding)
+{
+    std::stable_sort(countries.begin(), countries.end(),
+                     [encoding](const QByteArray& a, const QByteArray& b) {
+                         return CountryListsBefore(a, b, encoding);
+                     });
 }
 
 std::vector<int> ChannelsOfCountry(const ChannelList& list, const QByteArray& category)

@@ -17,8 +17,13 @@ class ContentServer;
 std::vector<QByteArray> CountriesToList(const ChannelList& list);
 
 // The order the country list keeps: case-insensitive as the user reads the names, then by
-// bytes so the order is total.
-bool CountryListsBefore(const QByteArray& a, const QByteArray& b);
+// bytes so the order is total. A UTF-8 catalogue's names fold case by Unicode, so "австрия"
+// lists before "Болгария" whatever the bytes say.
+bool CountryListsBefore(const QByteArray& a, const QByteArray& b,
+                        TextEncoding encoding = TextEncoding::Windows1252);
+
+// The countries in the order the country list shows them.
+void SortCountries(std::vector<QByteArray>& countries, TextEncoding encoding);
 
 // The records of `category` (exact comparison) that are available, in catalogue order.
 std::vector<int> ChannelsOfCountry(const ChannelList& list, const QByteArray& category);

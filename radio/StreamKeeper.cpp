@@ -21,8 +21,7 @@ struct StreamKeeper::Job
 StreamKeeper::StreamKeeper(MediaPlayer& player, QByteArray userAgent, QObject* parent)
     : QObject(parent), m_player(player), m_userAgent(std::move(userAgent))
 {
-    m_pause.setSingleShot(true);
-    connect(&m_pause, &QTimer::timeout, this, &StreamKeeper::OnPauseOver);
+    SetTimer(std::make_unique<RealTimeReconnectTimer>());
     connect(&m_player, &MediaPlayer::FirstAudio, this, &StreamKeeper::OnFirstAudio);
     connect(&m_player, &MediaPlayer::EndOfStream, this,
             [this] { OnLost("ended", QStringLiteral("end of stream")); });
@@ -57,6 +56,12 @@ bool StreamKeeper::Start(const QString& address, AddressFetch fetchAgain)
     return true;
 }
 
+void StreamKeeper::SetTimer(std::unique_ptr<ReconnectTimer> timer)
+{
+    m_pause = std::move(timer);
+    connect(m_pause.get(), &ReconnectTimer::Elapsed, this, &StreamKeeper::OnPauseOver);
+}
+
 void StreamKeeper::Stop()
 {
     if (m_active)
@@ -64,7 +69,7 @@ void StreamKeeper::Stop()
     m_active = false;
     m_waiting = false;
     ++m_generation;
-    m_pause.stop();
+    m_pause->Stop();
     for (const auto& job : m_jobs)
         job->cancel->store(true);
     ReapJobs(false);
@@ -174,7 +179,7 @@ void StreamKeeper::AttemptFailed()
                                       .arg(m_policy.NextAttempt())
                                       .arg(pause.count());
     SetReconnecting(true);
-    m_pause.start(pause);
+    m_pause->Start(pause);
 }
 
 void StreamKeeper::OnLost(const char* what, const QString& detail)
@@ -194,7 +199,7 @@ void StreamKeeper::OnLost(const char* what, const QString& detail)
                                       .arg(pause.count())
                                       .arg(m_policy.NextAttempt());
     SetReconnecting(true);
-    m_pause.start(pause);
+    m_pause->Start(pause);
 }
 
 void StreamKeeper::OnFirstAudio()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "radio/ReconnectPolicy.h"
+#include "radio/ReconnectTimer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -50,6 +51,8 @@ public:
     // Ends all keeping at once: no pause runs out, no look or fetch reports back. The player
     // is left as it is.
     void Stop();
+    // Where the pauses between attempts run out (real time unless a test gives its own).
+    void SetTimer(std::unique_ptr<ReconnectTimer> timer);
 
     bool IsActive() const { return m_active; }
     // True from the moment the stream was lost until audio flows again.
@@ -102,6 +105,6 @@ private:
     bool m_audio = false;   // the stream with the player has delivered audio
     bool m_reconnecting = false;
     quint64 m_generation = 0;
-    QTimer m_pause;
+    std::unique_ptr<ReconnectTimer> m_pause;
     std::vector<std::unique_ptr<Job>> m_jobs;
 };

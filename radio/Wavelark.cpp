@@ -4,9 +4,8 @@
 #include "app/InterfaceArchive.h"
 #include "app/SessionBus.h"
 #include "directory/CatalogueSearch.h"
-#include "directory/ChannelListText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
-#include "directory/Favourites.h"
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
@@ -34,14 +33,14 @@
 
 Q_LOGGING_CATEGORY(lcRadio, "wavelark.radio")
 
-CWavelark::CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
+CWavelark::CWavelark(ChannelDirectory& directory, Skin& skin, const ContentServer& server,
                      const InterfaceArchive& archive, const QByteArray& versionText,
                      QWidget* parent)
-    : QDialog(parent), m_catalogue(catalogue), m_skin(skin), m_server(server), m_archive(archive),
+    : QDialog(parent), m_directory(directory), m_skin(skin), m_server(server), m_archive(archive),
       m_versionText(versionText),
       m_playback(new RadioPlayback(
-          catalogue, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this)),
-      m_search(std::make_unique<CatalogueSearch>(catalogue))
+          directory, server, [this](const QByteArray& text) { ShowMessageToUser(text); }, this)),
+      m_search(std::make_unique<CatalogueSearch>(directory.Package()))
 {
 }
 
@@ -71,19 +70,15 @@ bool CWavelark::OnInitDialog()
     LoadSettingsMain();
     StartDesktopIntegration();
 
-    ResolvePackage(m_catalogue, m_server);
-    m_skin.SetSkinColourFromPackage(m_catalogue.PackageFolderAddress);
-    ParseChannelList(m_catalogue, m_archive);
-    // Additions append to what earlier runs kept.
-    m_catalogue.FavouritesText = ReadFavourites();
+    // The package, the channel list and the favourites of earlier runs.
+    m_directory.Load(m_server, m_archive);
+    m_skin.SetSkinColourFromPackage(m_directory.Package().PackageFolderAddress);
 
     // The icon is there and the menu answers while the server is asked which channels the
     // package offers; the start channel plays when the answer comes.
     const QByteArray start = ReadStartChannel();
-    m_randomPickedAtStart = start == "random" ? 1 : 0;
     if (m_scheduled->StartsSilent()) {
         // Outside the daily play time: the offer is still asked for, nothing plays.
-        m_randomPickedAtStart = 0;
         m_playback->PlayWhenOffered(QByteArray(), PlayMode::ByName);
     } else {
         m_playback->PlayWhenOffered(start, start == "random" ? PlayMode::Random : PlayMode::ByName);
@@ -215,7 +210,7 @@ void CWavelark::timerEvent(QTimerEvent* event)
 
 QByteArray CWavelark::ReadStartChannel() const
 {
-    return ::ReadStartChannel(m_catalogue.PackageName);
+    return ::ReadStartChannel(m_directory.Package().PackageName);
 }
 
 void CWavelark::ShowMessageToUser(const QByteArray& text)
@@ -366,7 +361,7 @@ void CWavelark::Exit()
         m_scheduled->Sleep().Choose(0);
         m_scheduled->StopWakeChime();
     }
-    m_catalogue.RadioChannelList = ChannelList();
+    m_directory.Release();
     if (m_tray)
         m_tray->Remove();
     Q_EMIT QuitRequested();
@@ -398,7 +393,7 @@ void CWavelark::OpenRadioWindowModal()
         if (const QScreen* primary = QGuiApplication::primaryScreen())
             screen = primary->geometry().size();
     }
-    const StationContext context{m_catalogue,   m_skin,      m_server,
+    const StationContext context{m_directory,   m_skin,      m_server,
                                  *m_playback,   screen,      m_versionText.toFloat(),
                                  m_versionText, m_webEngine, m_search.get()};
     // Built anew for every opening and destroyed when the modal loop returns; the QPointer
@@ -407,7 +402,6 @@ void CWavelark::OpenRadioWindowModal()
     m_openRadioWindow = &station;
     connect(&station, &CStation::ExitRequested, this, &CWavelark::Exit, Qt::QueuedConnection);
     station.OnInitDialog();
-    m_randomPickedAtStart = 1;
     station.exec();
     m_openRadioWindow = nullptr;
     // Hide has written the settings: a changed play time applies from now on.

@@ -10,9 +10,9 @@
 #include <QSize>
 #include <memory>
 
-struct Catalogue;
 struct InterfaceArchive;
 class CatalogueSearch;
+class ChannelDirectory;
 class ContentServer;
 class DesktopSearch;
 class MediaPlayer;
@@ -42,7 +42,7 @@ public:
     static constexpr int kCommandRandom = 164;
     static constexpr int kCommandStopResume = 165;
 
-    CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
+    CWavelark(ChannelDirectory& directory, Skin& skin, const ContentServer& server,
               const InterfaceArchive& archive, const QByteArray& versionText = QByteArray(),
               QWidget* parent = nullptr);
     ~CWavelark() override;
@@ -76,7 +76,6 @@ public:
     void Exit();
 
     RadioPlayback& Playback() { return *m_playback; }
-    MediaPlayer* Player() { return m_playback->Player(); }
     TrayIcon* Tray() { return m_tray; }
     TrayToolTip* ToolTip() { return m_trayToolTip; }
     Mpris* DesktopBus() { return m_mpris; }
@@ -89,7 +88,6 @@ public:
     DesktopSearch* DesktopSearchProvider() { return m_desktopSearch; }
     void SetClock(LocalClock clock) { m_playback->SetClock(std::move(clock)); }
 
-    int RandomPickedAtStart() const { return m_randomPickedAtStart; }
     // The visible radio window while it is open; null otherwise, also when it is destroyed.
     QWidget* OpenRadioWindow() const { return m_openRadioWindow; }
     void SetOpenRadioWindow(QWidget* window) { m_openRadioWindow = window; }
@@ -119,7 +117,7 @@ private:
     bool BringOpenRadioWindowForward();
     void ShowMessageToUser(const QByteArray& text);
 
-    Catalogue& m_catalogue;
+    ChannelDirectory& m_directory;
     Skin& m_skin;
     const ContentServer& m_server;
     const InterfaceArchive& m_archive;
@@ -137,6 +135,5 @@ private:
     int m_trayTimerId = 0;
     QSize m_screen;
     WebPageEngineLoader* m_webEngine = nullptr;
-    int m_randomPickedAtStart = 0; // 1 when start-up chose a random channel
     QPointer<QWidget> m_openRadioWindow;
 };

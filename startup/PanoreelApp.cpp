@@ -12,42 +12,36 @@
 #include <QDir>
 #include <QLoggingCategory>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <functional>
+#include <glib-unix.h>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcStartup, "wavelark.startup")
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int /*signal*/)
+gboolean OnTerminationSignal(gpointer quit)
 {
-    // Signal handler: only wake the event loop.
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    (*static_cast<std::function<void()>*>(quit))();
+    return G_SOURCE_CONTINUE;
 }
 
 // SIGINT and SIGTERM end the program the way Exit does, so the player can finish what it
-// writes (a capture file's header, for example) instead of dying mid-stream.
+// writes (a capture file's header, for example) instead of dying mid-stream. GLib takes the
+// signal and runs the callback from the main loop, which is the one Qt's event loop runs on
+// this thread; the sources go with `owner`.
 void QuitOnTerminationSignals(QObject* owner, const std::function<void()>& quit)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [quit] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
-        quit();
+    auto* callback = new std::function<void()>(quit);
+    std::vector<guint> sources;
+    for (const int signal : {SIGINT, SIGTERM})
+        sources.push_back(g_unix_signal_add(signal, OnTerminationSignal, callback));
+    QObject::connect(owner, &QObject::destroyed, [sources, callback] {
+        for (const guint source : sources)
+            g_source_remove(source);
+        delete callback;
     });
-    struct sigaction action = {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
@@ -81,7 +75,7 @@ int CPanoreelApp::InitInstance()
     qCInfo(lcStartup).noquote() << "Wavelark" << ProgramVersionText(Shell.ProgramVersion) << "in"
                                 << Shell.WorkingFolder << "content server" << server.Root();
 
-    CWavelark mainWindow(TheCatalogue, TheSkin, server, Archive,
+    CWavelark mainWindow(TheDirectory, TheSkin, server, Archive,
                          ProgramVersionText(Shell.ProgramVersion));
     const auto quit = [this] {
         QuitRequested = 1;

@@ -2,7 +2,7 @@
 
 #include "app/InterfaceArchive.h"
 #include "app/ProgramVersion.h"
-#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "ui/Skin.h"
 
 #include <QByteArray>
@@ -21,7 +21,7 @@ public:
     int ScreenHeight = 0;
     ShellValues Shell;
     InterfaceArchive Archive;
-    Catalogue TheCatalogue;
+    ChannelDirectory TheDirectory;
     Skin TheSkin;
     int QuitRequested = 0;
 };

@@ -28,11 +28,10 @@ QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale)
     const auto scaled = [dpiScale](int value) {
         return static_cast<int>(std::lround(value * dpiScale));
     };
-    const int left = scaled(MulDiv(rect.x, 6, 4));
-    const int top = scaled(MulDiv(rect.y, 13, 8));
-    const int right = scaled(MulDiv(rect.x + rect.width, 6, 4));
-    const int bottom = scaled(MulDiv(rect.y + rect.height, 13, 8));
-    return QRect(left, top, right - left, bottom - top);
+    // Each of the four values on its own, as the desktop's template loader converts them: edges
+    // converted and subtracted would round twice and leave some controls a pixel narrow.
+    return QRect(scaled(MulDiv(rect.x, 6, 4)), scaled(MulDiv(rect.y, 13, 8)),
+                 scaled(MulDiv(rect.width, 6, 4)), scaled(MulDiv(rect.height, 13, 8)));
 }
 
 qreal DpiScale(const QWidget* widget)

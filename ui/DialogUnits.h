@@ -19,7 +19,7 @@ struct DialogRect
 int MulDiv(int number, int numerator, int denominator);
 
 // Dialog units to pixels for the dialog font's base units (6 x 13 at 96 DPI), scaled for the
-// screen's logical DPI.
+// screen's logical DPI. Place and size are converted each on its own.
 QRect DialogUnitsToPixels(const DialogRect& rect, qreal dpiScale = 1.0);
 
 // The logical DPI of the widget's screen over 96; with no widget, of the primary screen, where

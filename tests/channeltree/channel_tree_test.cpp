@@ -1,4 +1,5 @@
 #include "app/AnsiText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelTree.h"
 #include "directory/Favourites.h"
 #include "support/TempFolder.h"
@@ -95,21 +96,23 @@ class ChannelTreeTest : public ::testing::Test
 public:
     void SetUp() override
     {
-        m_catalogue.RadioChannelList.records = {
+        Catalogue catalogue;
+        catalogue.RadioChannelList.records = {
             Record("Jazz Classics", "Swing and bebop around the clock", 0),
             Record("Jazz", "Jazz from Berlin", 1),
             Record("Rock Antenne", QByteArray(1500, 'r'), 2),
             Record("Caf\xE9 \x81", "Caf\xE9 info", 3),
         };
-        m_catalogue.RadioChannelList.count = 4;
+        catalogue.RadioChannelList.count = 4;
+        m_directory.SetCatalogue(catalogue);
 
         auto* layout = new QVBoxLayout(&m_window);
-        m_tree = new CMediaView(m_catalogue, &m_window);
+        m_tree = new CMediaView(m_directory, &m_window);
         layout->addWidget(m_tree);
         m_window.resize(285, 260);
         m_tree->SetupImages();
         m_root = m_tree->AddRoot();
-        for (const ChannelRecord& record : m_catalogue.RadioChannelList.records)
+        for (const ChannelRecord& record : m_directory.Channels().records)
             m_items.push_back(m_tree->AddChannel(m_root, record.name));
         // A second, collapsed group, so that there is an expand button to click.
         m_more = new QTreeWidgetItem(m_tree, {QStringLiteral("More")});
@@ -175,8 +178,8 @@ public:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, pos);
     }
     // Opens the context menu at `pos` and answers it; returns whether "Remove from My
-    // Channels" was enabled.
-    bool RightClickAndAnswer(const QPoint& pos, MenuAnswer answer)
+    // Channels" was enabled. "Add to My Channels" must be enabled exactly when `addable`.
+    bool RightClickAndAnswer(const QPoint& pos, MenuAnswer answer, bool addable = true)
     {
         MenuDriver driver(answer);
         Click(pos, Qt::RightButton);
@@ -186,7 +189,7 @@ public:
             return false;
         EXPECT_EQ(shown[0].first, QStringLiteral("Add to My Channels"));
         EXPECT_EQ(shown[0].second, CMediaView::kCommandAddToMyChannels);
-        EXPECT_TRUE(driver.Enabled()[0]);
+        EXPECT_EQ(driver.Enabled()[0], addable);
         EXPECT_EQ(shown[1].first, QStringLiteral("Remove from My Channels"));
         EXPECT_EQ(shown[1].second, CMediaView::kCommandRemoveFromMyChannels);
         EXPECT_EQ(driver.Position(), m_tree->viewport()->mapToGlobal(pos));
@@ -194,7 +197,7 @@ public:
     }
 
     TempFolder m_folder;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     QWidget m_window;
     CMediaView* m_tree = nullptr;
     QTreeWidgetItem* m_root = nullptr;
@@ -429,7 +432,7 @@ TEST_F(ChannelTreeTest, ContextMenuAddsTheChannelUnderThePointerToMyChannels)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         TempFolder folder;
-        m_catalogue.FavouritesText.clear();
+        m_directory.ReadFavouritesFile(); // none in the fresh folder
         for (const Step& step : c.steps) {
             const QByteArray target(step.target);
             const QPoint pos = target == "root"    ? CentreOf(m_root)
@@ -437,7 +440,7 @@ TEST_F(ChannelTreeTest, ContextMenuAddsTheChannelUnderThePointerToMyChannels)
                                                    : CentreOf(Item(target));
             m_starts.clear();
             RightClickAndAnswer(pos, step.answer);
-            EXPECT_EQ(m_catalogue.FavouritesText, step.favourites);
+            EXPECT_EQ(m_directory.FavouritesText(), step.favourites);
             EXPECT_TRUE(m_starts.empty());
         }
         EXPECT_EQ(folder.Read(kFavourites), c.file);
@@ -450,25 +453,26 @@ TEST_F(ChannelTreeTest, ContextMenuAddsTheChannelUnderThePointerToMyChannels)
 TEST_F(ChannelTreeTest, FavouritesOfAnEarlierRunAreKeptAndAddedTo)
 {
     m_folder.Write(kFavourites, "Old One#Old Two#a damaged tail");
-    m_catalogue.FavouritesText = ReadFavourites();
+    m_directory.ReadFavouritesFile();
     RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Choose);
     EXPECT_EQ(m_folder.Read(kFavourites), QByteArrayLiteral("Old One#Old Two#Jazz#"));
 }
 
 TEST_F(ChannelTreeTest, RemoveFromMyChannelsIsEnabledOnAFavouriteOnly)
 {
-    m_catalogue.FavouritesText = "Jazz Classics#Rock Antenne#";
-    QSignalSpy changed(m_tree, &CMediaView::FavouritesChanged);
+    m_folder.Write(kFavourites, "Jazz Classics#Rock Antenne#");
+    m_directory.ReadFavouritesFile();
+    QSignalSpy changed(&m_directory, &ChannelDirectory::FavouritesChanged);
     // Jazz is only a part of a favourite's name; the root and empty space are no channels.
     EXPECT_FALSE(RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Remove));
     EXPECT_FALSE(RightClickAndAnswer(CentreOf(m_root), MenuAnswer::Remove));
     EXPECT_FALSE(RightClickAndAnswer(EmptySpace(), MenuAnswer::Remove));
-    EXPECT_EQ(m_catalogue.FavouritesText, "Jazz Classics#Rock Antenne#");
-    EXPECT_FALSE(m_folder.Exists(kFavourites));
+    EXPECT_EQ(m_directory.FavouritesText(), "Jazz Classics#Rock Antenne#");
+    EXPECT_EQ(m_folder.Read(kFavourites), "Jazz Classics#Rock Antenne#");
     EXPECT_EQ(changed.count(), 0);
 
     EXPECT_TRUE(RightClickAndAnswer(CentreOf(Item("Jazz Classics")), MenuAnswer::Remove));
-    EXPECT_EQ(m_catalogue.FavouritesText, "Rock Antenne#");
+    EXPECT_EQ(m_directory.FavouritesText(), "Rock Antenne#");
     EXPECT_EQ(m_folder.Read(kFavourites), "Rock Antenne#");
     EXPECT_EQ(changed.count(), 1);
     EXPECT_TRUE(m_starts.empty());
@@ -477,6 +481,33 @@ TEST_F(ChannelTreeTest, RemoveFromMyChannelsIsEnabledOnAFavouriteOnly)
     EXPECT_FALSE(RightClickAndAnswer(CentreOf(Item("Jazz Classics")), MenuAnswer::Choose));
     EXPECT_EQ(m_folder.Read(kFavourites), "Rock Antenne#Jazz Classics#");
     EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(ChannelTreeTest, AddToMyChannelsIsGreyedForANameTheFileCannotHold)
+{
+    // "#" ends an entry of the favourites file, so such a name can never be a favourite.
+    QTreeWidgetItem* hashed = m_tree->AddChannel(m_root, "Radio #1");
+    QSignalSpy changed(&m_directory, &ChannelDirectory::FavouritesChanged);
+    RightClickAndAnswer(CentreOf(hashed), MenuAnswer::Choose, false);
+    EXPECT_EQ(m_directory.FavouritesText(), "");
+    EXPECT_FALSE(m_folder.Exists(kFavourites));
+    EXPECT_EQ(changed.count(), 0);
+    // Every other channel, the root and empty space keep it enabled.
+    RightClickAndAnswer(CentreOf(Item("Jazz")), MenuAnswer::Cancel, true);
+    RightClickAndAnswer(CentreOf(m_root), MenuAnswer::Cancel, true);
+}
+
+TEST_F(ChannelTreeTest, AClickOnAGreyedRowStartsNothing)
+{
+    // A favourite the catalogue no longer offers, below the playing channel.
+    QTreeWidgetItem* greyed = m_tree->AddChannel(m_root, "Gone", false);
+    m_tree->MarkSelected(Item("Jazz"));
+    Click(CentreOf(greyed));
+    EXPECT_TRUE(m_starts.empty());
+    EXPECT_EQ(CMediaView::ItemName(m_tree->currentItem()), "Jazz");
+    // Empty space still restarts the selected channel.
+    Click(EmptySpace());
+    EXPECT_EQ(m_starts, Names{"Jazz"});
 }
 
 TEST(ChannelTreeInfoTip, IsTheInfoTextCutToTheBuffer)

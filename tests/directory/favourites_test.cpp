@@ -1,7 +1,10 @@
 // "My Channels" as a file: what an earlier run wrote is read back, whole entries only, and a
 // removal writes the rest.
 
+#include "directory/ChannelDirectory.h"
 #include "directory/Favourites.h"
+
+#include <QSignalSpy>
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -71,18 +74,22 @@ TEST(Favourites, WholeNamesCountNotPartsOfThem)
 TEST(Favourites, RemovingRewritesTheFileWithoutTheEntry)
 {
     TempFolder folder;
-    Catalogue catalogue;
-    catalogue.FavouritesText = "Savanna Beats#Beats#Rift Radio#";
-    EXPECT_FALSE(RemoveFavourite(catalogue, "Beat"));
-    EXPECT_FALSE(folder.Exists(kFile));
+    folder.Write(kFile, "Savanna Beats#Beats#Rift Radio#");
+    ChannelDirectory directory;
+    directory.ReadFavouritesFile();
+    QSignalSpy changed(&directory, &ChannelDirectory::FavouritesChanged);
+    EXPECT_FALSE(directory.RemoveFavourite("Beat"));
+    EXPECT_EQ(changed.count(), 0);
 
-    EXPECT_TRUE(RemoveFavourite(catalogue, "Beats"));
-    EXPECT_EQ(catalogue.FavouritesText, "Savanna Beats#Rift Radio#");
+    EXPECT_TRUE(directory.RemoveFavourite("Beats"));
+    EXPECT_EQ(directory.FavouritesText(), "Savanna Beats#Rift Radio#");
     EXPECT_EQ(folder.Read(kFile), "Savanna Beats#Rift Radio#");
+    EXPECT_EQ(changed.count(), 1);
 
-    EXPECT_TRUE(RemoveFavourite(catalogue, "Savanna Beats"));
-    EXPECT_TRUE(RemoveFavourite(catalogue, "Rift Radio"));
-    EXPECT_EQ(catalogue.FavouritesText, "");
+    EXPECT_TRUE(directory.RemoveFavourite("Savanna Beats"));
+    EXPECT_TRUE(directory.RemoveFavourite("Rift Radio"));
+    EXPECT_EQ(directory.FavouritesText(), "");
     EXPECT_TRUE(folder.Exists(kFile));
     EXPECT_EQ(folder.Read(kFile), "");
+    EXPECT_EQ(changed.count(), 3);
 }

@@ -151,9 +151,10 @@ TEST(HttpFetchFailureTest, ConnectTimeOutIsTriedAgainEachWithinItsTimeOut)
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.attempts, kVersionFetchSettings.connectAttempts);
     // Three connect time-outs of 1 s each: never sooner (each attempt waited for its connect
-    // time-out), and not the whole-attempt bound three times over.
+    // time-out), and not the whole-attempt bound three times over (a generous bound: the machine
+    // may be loaded).
     EXPECT_GE(elapsed, 3 * kVersionFetchSettings.connectTimeoutMs - 200);
-    EXPECT_LT(elapsed, 3 * kVersionFetchSettings.connectTimeoutMs + 2000);
+    EXPECT_LT(elapsed, 3 * kVersionFetchSettings.attemptTimeoutMs);
 }
 
 TEST(HttpFetchFailureTest, AServerThatNeverAnswersEndsTheFetchWithinTheBound)
@@ -170,7 +171,8 @@ TEST(HttpFetchFailureTest, AServerThatNeverAnswersEndsTheFetchWithinTheBound)
     // The connection stood, so asking again would only have frozen the window longer.
     EXPECT_EQ(result.attempts, 1);
     EXPECT_EQ(silent.Accepted(), 1);
-    EXPECT_LT(elapsed, kVersionFetchSettings.attemptTimeoutMs + 1500);
+    // Ended by its own bound, not by the server: generously below what a retry would add.
+    EXPECT_LT(elapsed, 2 * kVersionFetchSettings.attemptTimeoutMs);
 }
 
 TEST_F(HttpFetchTest, ATricklingServerEndsTheFetchWithinTheBound)

@@ -69,6 +69,33 @@ TEST(ChannelListText, RecordLinesLoseCommentAndTrailingBlanks)
     }
 }
 
+TEST(ChannelListText, AUtf8CatalogueCountsCharactersForTheCommentRule)
+{
+    // "Ж" is two bytes: counted as bytes, "#" would cut the second letter in half or take a
+    // "#" after one letter for a comment.
+    const CleanCase cases[] = {
+        {"\xD0\x96\xD0\x96#x", "\xD0\x96"}, // "ЖЖ#x": "#" is the third character
+        {"\xD0\x96#x", "\xD0\x96#x"},       // "Ж#x": "#" is the second, text
+        {"#\xD0\x96", "#\xD0\x96"},         // "#" first, text
+        {"\xE2\x82\xAC\xE2\x82\xAC #c", "\xE2\x82\xAC\xE2\x82\xAC"}, // "€€ #c"
+        {"ab\xD0\x96#c", "ab"},                                      // the whole letter goes
+        {"Jazz Radio #comment", "Jazz Radio"},
+        {"ab#c", "a"},
+    };
+    for (const CleanCase& c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        const ChannelList list = ParseChannelListText("\xEF\xBB\xBF"
+                                                      "1\r\n" +
+                                                      Record(c.line, c.line, "1", c.line));
+        ASSERT_EQ(list.records.size(), 1u);
+        EXPECT_EQ(list.encoding, TextEncoding::Utf8);
+        EXPECT_EQ(list.records[0].category, c.cleaned);
+        EXPECT_EQ(list.records[0].infoText, c.cleaned);
+        EXPECT_EQ(list.records[0].name, c.cleaned);
+        EXPECT_TRUE(list.records[0].name.isValidUtf8());
+    }
+}
+
 struct NumberCase
 {
     QByteArray line;

@@ -1,3 +1,4 @@
+#include "directory/ChannelDirectory.h"
 #include "directory/LocalFiles.h"
 #include "support/LockedFolder.h"
 #include "support/TempFolder.h"
@@ -140,10 +141,10 @@ TEST(LocalFiles, FavouritesAppendWholeNamesOnce)
     for (const FavouritesCase& c : cases) {
         SCOPED_TRACE(c.label);
         TempFolder folder;
-        Catalogue catalogue;
+        ChannelDirectory directory;
         for (const QByteArray& name : c.additions)
-            AddFavourite(catalogue, name);
-        EXPECT_EQ(catalogue.FavouritesText, c.text);
+            directory.AddFavourite(name);
+        EXPECT_EQ(directory.FavouritesText(), c.text);
         EXPECT_EQ(folder.Read(QStringLiteral("favoutites.dat")), c.text);
     }
 }
@@ -151,12 +152,13 @@ TEST(LocalFiles, FavouritesAppendWholeNamesOnce)
 TEST(LocalFiles, FavouriteAlreadyPresentWritesNothing)
 {
     TempFolder folder;
-    Catalogue catalogue;
-    catalogue.FavouritesText = QByteArrayLiteral("Jazz Classics#");
-    EXPECT_FALSE(AddFavourite(catalogue, QByteArrayLiteral("Jazz Classics")));
-    EXPECT_FALSE(AddFavourite(catalogue, QByteArray()));
-    EXPECT_FALSE(folder.Exists(QStringLiteral("favoutites.dat")));
-    EXPECT_TRUE(AddFavourite(catalogue, QByteArrayLiteral("Jazz")));
+    ChannelDirectory directory;
+    ASSERT_TRUE(directory.AddFavourite(QByteArrayLiteral("Jazz Classics")));
+    folder.Write(QStringLiteral("favoutites.dat"), "untouched");
+    EXPECT_FALSE(directory.AddFavourite(QByteArrayLiteral("Jazz Classics")));
+    EXPECT_FALSE(directory.AddFavourite(QByteArray()));
+    EXPECT_EQ(folder.Read(QStringLiteral("favoutites.dat")), "untouched");
+    EXPECT_TRUE(directory.AddFavourite(QByteArrayLiteral("Jazz")));
     EXPECT_EQ(folder.Read(QStringLiteral("favoutites.dat")),
               QByteArrayLiteral("Jazz Classics#Jazz#"));
 }
@@ -185,9 +187,7 @@ TEST(LocalFiles, UnwritableFolderKeepsTheOldFile)
         {"channel.dat, window form", QStringLiteral("channel.dat"),
          [](Catalogue& c) { return SaveLastChannelWithLineEnd(c, QByteArrayLiteral("New")); }},
         {"favoutites.dat", QStringLiteral("favoutites.dat"),
-         [](Catalogue& c) {
-             return AddFavourite(c, QByteArrayLiteral("New")) && SaveFavourites(c);
-         }},
+         [](Catalogue&) { return SaveFavourites(QByteArrayLiteral("New#")); }},
         {"tv.dat", QStringLiteral("tv.dat"),
          [](Catalogue&) { return SaveTreeChannel(QByteArrayLiteral("New")); }},
     };
@@ -211,7 +211,10 @@ TEST(LocalFiles, ALinkInTheWorkingFolderIsReplacedNotWrittenThrough)
         {"channel.dat", QStringLiteral("channel.dat"),
          [](Catalogue& c) { return SaveLastChannel(c, QByteArrayLiteral("New")); }},
         {"favoutites.dat", QStringLiteral("favoutites.dat"),
-         [](Catalogue& c) { return AddFavourite(c, QByteArrayLiteral("New")); }},
+         [](Catalogue&) {
+             ChannelDirectory directory;
+             return directory.AddFavourite(QByteArrayLiteral("New"));
+         }},
         {"tv.dat", QStringLiteral("tv.dat"),
          [](Catalogue&) { return SaveTreeChannel(QByteArrayLiteral("New")); }},
     };

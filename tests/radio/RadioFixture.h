@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/InterfaceArchive.h"
-#include "directory/ChannelCatalogue.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/Station.h"
@@ -117,6 +117,12 @@ public:
         std::lock_guard lock(m_mutex);
         m_heldPath = StreamFile(channel);
     }
+    // The availability text is answered only after Release().
+    void HoldAvailability()
+    {
+        std::lock_guard lock(m_mutex);
+        m_heldPath = kAvailabilityPath;
+    }
     void Release()
     {
         {
@@ -136,14 +142,14 @@ private:
     {
         std::unique_lock lock(m_mutex);
         m_paths.push_back(request.path);
-        if (request.path == "/Wavelark/freechannels/package0.rd") {
-            response.set_content(m_availability, "text/plain");
-            return;
-        }
         if (request.path == m_heldPath) {
             // A server that hangs: the answer comes only when the test lets it go.
             m_released.wait(lock, [this] { return m_release; });
             ++m_heldAnswers;
+        }
+        if (request.path == kAvailabilityPath) {
+            response.set_content(m_availability, "text/plain");
+            return;
         }
         if (m_streamFilesDown) {
             response.set_content("<!DOCTYPE html><html>Not Found</html>", "text/html");
@@ -181,6 +187,8 @@ private:
         response.set_header("icy-name", "Wavelark ICY test");
         response.set_content(body, "audio/mpeg");
     }
+
+    static constexpr const char* kAvailabilityPath = "/Wavelark/freechannels/package0.rd";
 
     LocalHttpServer m_http;
     std::mutex m_mutex;
@@ -256,12 +264,18 @@ protected:
 
     CWavelark& Start(LocalClock clock = [] { return ClockReading{0, 0}; })
     {
-        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive,
+        StartWithoutWaiting(std::move(clock));
+        EXPECT_TRUE(Settled());
+        return *m_window;
+    }
+    // Runs the start-up chain and returns while its fetches may still be in flight.
+    CWavelark& StartWithoutWaiting(LocalClock clock = [] { return ClockReading{0, 0}; })
+    {
+        m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive,
                                                QByteArrayLiteral("3.0"));
         m_window->SetScreenSize(QSize(1024, 768));
         m_window->SetClock(std::move(clock));
         m_window->OnInitDialog();
-        EXPECT_TRUE(Settled());
         return *m_window;
     }
 
@@ -293,7 +307,7 @@ protected:
     CatalogueServer m_content;
     std::unique_ptr<ContentServer> m_server;
     InterfaceArchive m_archive;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     Skin m_skin;
     std::unique_ptr<CWavelark> m_window;
     std::vector<QByteArray> m_messages;

@@ -3,6 +3,7 @@
 // name's round trip through the tree, "channel.dat", the next start, the tool tip and the bus.
 
 #include "app/InterfaceArchive.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelTree.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
@@ -148,15 +149,13 @@ protected:
     void TearDown() override
     {
         m_window.reset();
-        m_catalogue = Catalogue();
         qunsetenv("WAVELARK_AUDIO_SINK");
     }
 
     CWavelark& Start()
     {
         m_window.reset();
-        m_catalogue = Catalogue();
-        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive,
+        m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive,
                                                QByteArrayLiteral("3.0"));
         m_window->SetScreenSize(QSize(1024, 768));
         m_window->OnInitDialog();
@@ -169,7 +168,7 @@ protected:
     Nginx m_nginx;
     std::unique_ptr<ContentServer> m_server;
     InterfaceArchive m_archive;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     Skin m_skin;
     std::unique_ptr<CWavelark> m_window;
 };
@@ -178,10 +177,10 @@ TEST_F(ImportedCatalogueTest, NginxServesTheImportedTreeAndItsChannelPlays)
 {
     m_folder.Write(QStringLiteral("channel.dat"), "package0\n" + kMayak);
     CWavelark& window = Start();
-    EXPECT_EQ(m_catalogue.RadioChannelList.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(m_directory.Channels().encoding, TextEncoding::Utf8);
     ASSERT_EQ(window.Playback().IsPlaying(), 1);
     EXPECT_EQ(window.Playback().SelectedChannelName(), kMayak);
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     EXPECT_TRUE(firstAudio.count() > 0 || firstAudio.wait(8000));
     const QString mayak = QString::fromUtf8(kMayak);
     EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark\n") + mayak);
@@ -193,7 +192,7 @@ TEST_F(ImportedCatalogueTest, NginxServesTheImportedTreeAndItsChannelPlays)
 TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFilesAndTheNextStart)
 {
     Start();
-    const StationContext context{m_catalogue,       m_skin, *m_server, m_window->Playback(),
+    const StationContext context{m_directory,       m_skin, *m_server, m_window->Playback(),
                                  QSize(1280, 1024), 3.0f,   "3.0"};
     auto station = std::make_unique<CStation>(context);
     station->OnInitDialog();
@@ -224,7 +223,7 @@ TEST_F(ImportedCatalogueTest, ACyrillicNameRoundTripsThroughTheTreeTheFilesAndTh
     EXPECT_EQ(again.Playback().SelectedChannelName(), kMayak);
     EXPECT_EQ(again.Playback().SelectedChannelText(), QString::fromUtf8(kMayak));
     EXPECT_EQ(again.Playback().IsPlaying(), 1);
-    EXPECT_EQ(m_catalogue.FavouritesText, kMayak + '#');
+    EXPECT_EQ(m_directory.FavouritesText(), kMayak + '#');
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // on its own connection that calls, reads and listens as a desktop panel would.
 
 #include "radio/MprisFixture.h"
+#include "ui/CoolSlider.h"
 
 using namespace mprisfixture;
 
@@ -104,7 +105,7 @@ TEST_F(MprisTest, TransportCallsStopAndResumeTheRealPlayerWithOneSignalPerChange
     }
     // The resumed stream really sounds.
     ASSERT_EQ(Call(kPlayer, QStringLiteral("Play")).type(), QDBusMessage::ReplyMessage);
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     EXPECT_TRUE(firstAudio.wait(5000));
 }
 
@@ -130,7 +131,7 @@ TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSetting
         ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), c.set));
         SettleChanges(recorder, c.announced >= 0 ? 1 : 0);
         EXPECT_EQ(window.Playback().Volume(), c.level);
-        EXPECT_EQ(window.Player()->Volume(), c.level);
+        EXPECT_EQ(window.Playback().Player()->Volume(), c.level);
         if (c.announced < 0) {
             EXPECT_TRUE(recorder.changes.empty());
             continue;
@@ -139,6 +140,25 @@ TEST_F(MprisTest, VolumeFromTheBusMovesThePlayerLikeTheSliderAndLeavesTheSetting
         EXPECT_EQ(recorder.changes[0], (QVariantMap{{QStringLiteral("Volume"), c.announced}}));
     }
     EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), settings);
+}
+
+TEST_F(MprisTest, AVolumeFromTheBusOutlivesOpeningTheRadioWindow)
+{
+    CWavelark& window = Start("Beta"); // "setting.dat" holds 30
+    ASSERT_EQ(window.Playback().Player()->Volume(), 30);
+    ASSERT_TRUE(Set(kPlayer, QStringLiteral("Volume"), 0.72));
+    ASSERT_TRUE(WaitUntil([&] { return window.Playback().Player()->Volume() == 72; }, 5000));
+
+    // The window shows what the player holds; the file's volume reached the player at start.
+    int shown = -1;
+    OpenRadioWindowFromTheTray(window, [&](CStation& station) {
+        shown = qobject_cast<CCoolSlider*>(FindControl(&station, kIdVolumeSlider))->value();
+        station.reject();
+    });
+    EXPECT_EQ(shown, 72);
+    EXPECT_EQ(window.Playback().Volume(), 72);
+    EXPECT_EQ(window.Playback().Player()->Volume(), 72);
+    EXPECT_EQ(Get(kPlayer, QStringLiteral("Volume")).toDouble(), 0.72);
 }
 
 TEST_F(MprisTest, NextPlaysAnotherOfferedChannelAsRandomChannelDoes)
@@ -172,7 +192,7 @@ TEST_F(MprisTest, QuitTakesTheExitPath)
     ASSERT_EQ(Call(kRoot, QStringLiteral("Quit")).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(quit.count() > 0 || quit.wait(5000));
     EXPECT_TRUE(window.Playback().IsShutDown());
-    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_TRUE(m_directory.Channels().records.empty());
 }
 
 TEST_F(MprisTest, RaiseOpensTheRadioWindowAsOpenDoes)

@@ -6,10 +6,13 @@
 //   tells the tray what happens, no message is shown, and Stop or Exit end the reconnecting at
 //   once.
 
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/ManualReconnectTimer.h"
 #include "radio/RadioPlayback.h"
+#include "radio/ReconnectPolicy.h"
 #include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
 #include "support/TestStreams.h"
@@ -64,12 +67,14 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        m_catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        ApplyAvailability(m_catalogue.RadioChannelList, "111");
-        m_catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        Catalogue catalogue;
+        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
+        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        m_directory.SetCatalogue(std::move(catalogue));
+        m_directory.ApplyAvailability("111");
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         m_playback =
-            std::make_unique<RadioPlayback>(m_catalogue, *m_server, std::move(showMessage));
+            std::make_unique<RadioPlayback>(m_directory, *m_server, std::move(showMessage));
         ASSERT_TRUE(m_playback->CreatePlayer());
         qunsetenv("WAVELARK_AUDIO_SINK");
     }
@@ -84,7 +89,7 @@ protected:
     RawStreamServer m_stream;
     LocalHttpServer m_content;
     std::unique_ptr<ContentServer> m_server;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     std::vector<QByteArray> m_messages;
     std::unique_ptr<RadioPlayback> m_playback;
 };
@@ -196,25 +201,33 @@ TEST_F(RadioPlaybackReconnectTest, StaysPlayingWhileReconnectingAndStopEndsIt)
     EXPECT_FALSE(reconnecting.at(1).at(0).toBool());
     EXPECT_TRUE(m_messages.empty());
 
-    // Stop in the middle of a reconnect ends it.
+    // Stop in the middle of a reconnect ends it: from here the pauses run on the test's clock.
+    auto owned = std::make_unique<ManualReconnectTimer>();
+    ManualReconnectTimer& pause = *owned;
+    m_playback->SetReconnectTimer(std::move(owned));
     ASSERT_TRUE(WaitUntil([&] { return m_playback->IsReconnecting(); }, 5000));
     m_playback->StopOrResume();
     EXPECT_EQ(m_playback->IsPlaying(), 0);
     EXPECT_FALSE(m_playback->IsReconnecting());
     const size_t connections = m_stream.Paths().size();
-    QTest::qWait(2500);
+    pause.Advance(ReconnectPolicy::kLongPause);
+    QCoreApplication::processEvents();
     EXPECT_EQ(m_stream.Paths().size(), connections);
 }
 
 TEST_F(RadioPlaybackReconnectTest, ExitEndsTheReconnectAtOnce)
 {
     QSignalSpy firstAudio(m_playback->Player(), &MediaPlayer::FirstAudio);
+    auto owned = std::make_unique<ManualReconnectTimer>();
+    ManualReconnectTimer& pause = *owned;
+    m_playback->SetReconnectTimer(std::move(owned));
     m_playback->PlayChannel("Beta", PlayMode::ByName);
     ASSERT_TRUE(WaitUntil([&] { return m_playback->IsReconnecting(); }, 8000));
     m_playback->Shutdown();
     EXPECT_FALSE(m_playback->IsReconnecting());
     const size_t connections = m_stream.Paths().size();
-    QTest::qWait(2500);
+    pause.Advance(ReconnectPolicy::kLongPause);
+    QCoreApplication::processEvents();
     EXPECT_EQ(m_stream.Paths().size(), connections);
 }
 

@@ -35,6 +35,22 @@ TEST(StationLayout, CountriesAreListedOnceAndOnlyWithAnOfferedChannel)
     EXPECT_TRUE(CountryListsBefore("Germany", "germany"));
 }
 
+TEST(StationLayout, AUtf8CatalogueSortsCountriesByUnicodeCaseFolding)
+{
+    // Japan, austria, Bulgaria in Cyrillic: by bytes, or with only ASCII folded, the capitals
+    // of the second half of the alphabet would come before every lower-case name.
+    const QByteArray japan = "\xD0\xAF\xD0\xBF\xD0\xBE\xD0\xBD\xD0\xB8\xD1\x8F";
+    const QByteArray austria = "\xD0\xB0\xD0\xB2\xD1\x81\xD1\x82\xD1\x80\xD0\xB8\xD1\x8F";
+    const QByteArray bulgaria = "\xD0\x91\xD0\xBE\xD0\xBB\xD0\xB3\xD0\xB0\xD1\x80\xD0\xB8\xD1\x8F";
+    std::vector<QByteArray> countries{japan, "Zambia", austria, "germany", bulgaria, "Austria"};
+    SortCountries(countries, TextEncoding::Utf8);
+    EXPECT_EQ(countries,
+              (std::vector<QByteArray>{"Austria", "germany", "Zambia", austria, bulgaria, japan}));
+    // Ж and ж fold alike; the bytes break the tie, capital first.
+    EXPECT_TRUE(CountryListsBefore("\xD0\x96", "\xD0\xB6", TextEncoding::Utf8));
+    EXPECT_FALSE(CountryListsBefore("\xD0\xB6", "\xD0\x96", TextEncoding::Utf8));
+}
+
 TEST(StationLayout, HiddenListsHoldTheTemplateItems)
 {
     const QStringList hours = StartHourItems();

@@ -3,6 +3,7 @@
 // playlists, shoutcast answers, redirects, and a channel whose address moved.
 
 #include "hosted/MediaPlayer.h"
+#include "radio/ManualReconnectTimer.h"
 #include "radio/StreamKeeper.h"
 #include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
@@ -166,14 +167,20 @@ TEST_F(StreamKeeperTest, StopDuringThePauseCancelsTheReconnect)
     server.SetScript(LiveMp3(1.0, false));
     ASSERT_TRUE(server.Start());
     QSignalSpy ended(m_player.get(), &MediaPlayer::EndOfStream);
+    auto owned = std::make_unique<ManualReconnectTimer>();
+    ManualReconnectTimer& pause = *owned;
+    m_keeper->SetTimer(std::move(owned));
     ASSERT_TRUE(
         m_keeper->Start(QString::fromStdString(server.Root()) + QStringLiteral("live"), {}));
     ASSERT_TRUE(WaitUntil([&] { return !ended.isEmpty(); }, 8000));
     ASSERT_TRUE(m_keeper->IsReconnecting());
+    ASSERT_TRUE(pause.IsRunning());
     m_keeper->Stop();
     EXPECT_FALSE(m_keeper->IsReconnecting());
     EXPECT_FALSE(m_keeper->IsActive());
-    QTest::qWait(2500);
+    // Every pause the policy could owe runs out: nothing connects again.
+    pause.Advance(ReconnectPolicy::kLongPause);
+    QCoreApplication::processEvents();
     EXPECT_EQ(server.Paths().size(), 1u) << "reconnected after Stop";
     EXPECT_EQ(m_firstAudio->count(), 1);
 }

@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
+#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -30,7 +31,73 @@ namespace {
 
 using WavelarkTest = RadioTest;
 
+const std::string kAvailabilityFile = "/Wavelark/freechannels/package0.rd";
+
+// The content server offers nothing at all.
+class NothingOfferedTest : public RadioTest
+{
+protected:
+    NothingOfferedTest() : RadioTest(kCatalogue, "0000") {}
+};
+
 } // namespace
+
+TEST_F(WavelarkTest, PlayRequestsBeforeTheAvailabilityAnswerWaitForItAndTheNewestWins)
+{
+    // Second 3 points at ((3 ^ 3) + 1234) % 4 = 2, Gamma, which the package does not offer;
+    // before the answer every record of the list still looks offered.
+    const struct
+    {
+        const char* label;
+        std::function<void(CWavelark&)> requests;
+        QByteArray plays;
+    } cases[] = {
+        {"the tray's Random Channel",
+         [](CWavelark& window) { window.RunTrayCommand(CWavelark::kCommandRandom); }, "Beta"},
+        {"a random pick, then a channel by name",
+         [](CWavelark& window) {
+             window.RunTrayCommand(CWavelark::kCommandRandom);
+             window.PlayChannel("Delta", PlayMode::ByName);
+         },
+         "Delta"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CatalogueServer content;
+        QFile mp3(s_streams->FilePath(QStringLiteral("tone.mp3")));
+        ASSERT_TRUE(mp3.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(content.Start(s_streams->Url(QStringLiteral("tone.ogg")), mp3.readAll()));
+        m_server =
+            std::make_unique<ContentServer>(QByteArray::fromStdString(content.Root()), "3.0");
+        content.HoldAvailability();
+        CWavelark& window = StartWithoutWaiting([] { return ClockReading{0, 3}; });
+        ASSERT_TRUE(WaitUntil([&] { return content.Requests(kAvailabilityFile) == 1; }, 5000));
+        c.requests(window);
+        QCoreApplication::processEvents();
+        content.Release();
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(window.Playback().SelectedChannelName(), c.plays);
+        EXPECT_EQ(window.Playback().IsPlaying(), 1);
+        EXPECT_EQ(content.Requests(StreamFile(3)), 0);
+        m_window.reset();
+    }
+}
+
+TEST_F(NothingOfferedTest, ARequestThatChoosesNothingLeavesTheFetchInFlightAlone)
+{
+    CWavelark& window = Start();
+    m_content.Hold(1);
+    // By name, as Resume and the saved channel do: chosen whether offered or not.
+    window.PlayChannel("Alpha", PlayMode::ByName);
+    ASSERT_TRUE(WaitUntil([&] { return m_content.Requests(StreamFile(1)) == 1; }, 5000));
+    // Nothing is offered: the random pick chooses nothing, and so cancels nothing.
+    window.RunTrayCommand(CWavelark::kCommandRandom);
+    QCoreApplication::processEvents();
+    m_content.Release();
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(window.Playback().SelectedChannelName(), "Alpha");
+    EXPECT_EQ(window.Playback().IsPlaying(), 1);
+}
 
 TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
 {
@@ -38,17 +105,16 @@ TEST_F(WavelarkTest, StartUpPlaysTheSavedChannelAtTheStoredVolume)
     m_folder.Write(QStringLiteral("setting.dat"), "1\n1\n0\n0\n30");
     CWavelark& window = Start();
 
-    EXPECT_EQ(m_catalogue.PackageFolderAddress,
+    EXPECT_EQ(m_directory.Package().PackageFolderAddress,
               QByteArray::fromStdString(m_content.Root()) + "Wavelark/freechannels/package0");
-    ASSERT_EQ(m_catalogue.RadioChannelList.records.size(), 4u);
-    EXPECT_EQ(m_catalogue.RadioChannelList.records[2].available, 0);
+    ASSERT_EQ(m_directory.Channels().records.size(), 4u);
+    EXPECT_EQ(m_directory.Channels().records[2].available, 0);
     EXPECT_EQ(m_content.Requests(StreamFile(2)), 1);
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
-    EXPECT_EQ(window.RandomPickedAtStart(), 0);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
-    ASSERT_NE(window.Player(), nullptr);
-    EXPECT_EQ(window.Player()->Volume(), 30);
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    ASSERT_NE(window.Playback().Player(), nullptr);
+    EXPECT_EQ(window.Playback().Player()->Volume(), 30);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     EXPECT_TRUE(firstAudio.count() > 0 || firstAudio.wait(5000));
     // Starting does not rewrite the saved channel.
     EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), "package0\nBeta");
@@ -62,7 +128,7 @@ TEST_F(WavelarkTest, FirstStartWithoutFilesIsSilentAndWritesDefaultSettings)
     for (int n = 1; n <= 4; ++n)
         EXPECT_EQ(m_content.Requests(StreamFile(n)), 0) << n;
     EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")), "1\n1\n0\n0\n50");
-    EXPECT_EQ(window.Player()->Volume(), 50);
+    EXPECT_EQ(window.Playback().Player()->Volume(), 50);
     ASSERT_NE(window.Tray(), nullptr);
     EXPECT_EQ(window.Tray()->Icon().toolTip(), QStringLiteral("Wavelark"));
 }
@@ -72,21 +138,21 @@ TEST_F(WavelarkTest, StartChannelFollowsThePackageComparison)
     const struct
     {
         const char* file;
-        int random;
         const char* selected;
     } cases[] = {
-        {"package3\nBeta", 1, "Delta"}, // saved under a later package: the clock picks
-        {"package0\nGone", 0, "Alpha"}, // a name no longer listed plays the first record
-        {"package\nBeta", 0, "Beta"},   // "package0" sorts after "package": restored
+        {"package3\nBeta", "Delta"}, // saved under a later package: the clock picks
+        {"package0\nGone", "Alpha"}, // a name no longer listed plays the first record
+        {"package\nBeta", "Beta"},   // "package0" sorts after "package": restored
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         m_folder.Write(QStringLiteral("channel.dat"), c.file);
-        m_catalogue = Catalogue();
         // Minute 0, second 2: ((2 ^ 3) + 1234) % 4 = 3, Delta.
         CWavelark& window = Start([] { return ClockReading{0, 2}; });
-        EXPECT_EQ(window.RandomPickedAtStart(), c.random);
-        EXPECT_EQ(m_window->Playback().SelectedChannelName(), c.selected);
+        EXPECT_EQ(window.Playback().SelectedChannelName(), c.selected);
+        EXPECT_EQ(window.Playback().IsPlaying(), 1);
+        // Whatever the start chose, the saved channel stays as it was.
+        EXPECT_EQ(m_folder.Read(QStringLiteral("channel.dat")), c.file);
         m_window.reset();
     }
 }
@@ -102,7 +168,7 @@ TEST_F(WavelarkTest, StopOrResumeStopsThenFetchesAndPlaysTheSameChannelAgain)
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Delta");
 
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     window.RunTrayCommand(CWavelark::kCommandStopResume);
     ASSERT_TRUE(Settled());
     EXPECT_EQ(window.Playback().IsPlaying(), 1);
@@ -115,10 +181,10 @@ TEST_F(WavelarkTest, ToggleMuteFollowsThePlayer)
     CWavelark& window = Start();
     window.ToggleMute();
     EXPECT_EQ(window.Playback().IsMuted(), 1);
-    EXPECT_TRUE(window.Player()->Muted());
+    EXPECT_TRUE(window.Playback().Player()->Muted());
     window.ToggleMute();
     EXPECT_EQ(window.Playback().IsMuted(), 0);
-    EXPECT_FALSE(window.Player()->Muted());
+    EXPECT_FALSE(window.Playback().Player()->Muted());
 }
 
 TEST_F(WavelarkTest, RandomChannelFromTheTrayPlaysAnOfferedChannel)
@@ -139,7 +205,7 @@ TEST_F(WavelarkTest, AnUnreachableChannelShowsTheMessageOnceAndKeepsRunning)
 {
     m_content.SetStreamFilesDown(true);
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
-    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+    m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive);
     AnswerMessages();
     m_window->OnInitDialog();
     ASSERT_TRUE(Settled());
@@ -155,7 +221,7 @@ TEST_F(WavelarkTest, ExitReleasesTheListAndAsksToQuit)
     QSignalSpy quit(&window, &CWavelark::QuitRequested);
     window.RunTrayCommand(CWavelark::kCommandExit);
     EXPECT_EQ(quit.count(), 1);
-    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_TRUE(m_directory.Channels().records.empty());
     EXPECT_FALSE(window.Tray()->Icon().isVisible());
 }
 
@@ -164,7 +230,7 @@ TEST_F(WavelarkTest, AMissingArchiveStartsWithAnEmptyListAndPlaysNothing)
     m_archive = LoadInterfaceArchive(m_folder.FilePath(QStringLiteral("Interface/none.int")));
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
     CWavelark& window = Start();
-    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_TRUE(m_directory.Channels().records.empty());
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
     window.RunTrayCommand(CWavelark::kCommandRandom);
     ASSERT_TRUE(Settled());
@@ -263,7 +329,7 @@ TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
     // The message runs its own loop; the tray's Exit may come in meanwhile and release the list.
     m_content.SetStreamFilesDown(true);
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
-    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive);
+    m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive);
     QSignalSpy quit(m_window.get(), &CWavelark::QuitRequested);
     auto* timer = new QTimer(m_window.get());
     QObject::connect(timer, &QTimer::timeout, [this] {
@@ -277,7 +343,7 @@ TEST_F(WavelarkTest, ExitChosenWhileTheMessageIsOpenEndsCleanly)
     ASSERT_TRUE(Settled());
     EXPECT_EQ(quit.count(), 1);
     EXPECT_EQ(m_window->Playback().IsPlaying(), 0);
-    EXPECT_TRUE(m_catalogue.RadioChannelList.records.empty());
+    EXPECT_TRUE(m_directory.Channels().records.empty());
 }
 
 TEST_F(WavelarkTest, AChannelThatCannotBeFetchedStopsTheOldOneAndResumeRetriesIt)
@@ -295,7 +361,7 @@ TEST_F(WavelarkTest, AChannelThatCannotBeFetchedStopsTheOldOneAndResumeRetriesIt
     // What played belonged to Delta: it stops, and the state says so.
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
     EXPECT_EQ(m_window->Playback().SelectedChannelName(), "Beta");
-    EXPECT_FALSE(window.Player()->Muted());
+    EXPECT_FALSE(window.Playback().Player()->Muted());
 
     m_content.SetStreamFilesDown(false);
     window.RunTrayCommand(CWavelark::kCommandStopResume);
@@ -313,7 +379,7 @@ TEST_F(WavelarkTest, ExitWhileTheServerHasNotAnsweredAtStartUpDoesNotWaitForIt)
     ASSERT_GT(silent.Port(), 0);
     const ContentServer server(fetchtest::Address(silent.Port(), "/"), "3.0");
     m_folder.Write(QStringLiteral("channel.dat"), "package0\nBeta");
-    m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, server, m_archive);
+    m_window = std::make_unique<CWavelark>(m_directory, m_skin, server, m_archive);
     m_window->OnInitDialog();
     ASSERT_TRUE(WaitUntil([&] { return silent.Accepted() > 0; }, 5000));
     ASSERT_TRUE(m_window->Playback().IsBusy());

@@ -1,3 +1,8 @@
+#include "directory/ChannelDirectory.h"
+#include "directory/ContentServer.h"
+#include "radio/RadioPlayback.h"
+#include "radio/Station.h"
+#include "radio/StationIds.h"
 #include "ui/AboutDialog.h"
 #include "ui/ColorStatic.h"
 #include "ui/DialogUnits.h"
@@ -6,6 +11,7 @@
 #include "ui/MessageText.h"
 #include "ui/Skin.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -120,7 +126,26 @@ TEST(DialogUnits, RoundToTheNearestPixelAsTheDesktopDoes)
             << c.number << " * " << c.numerator << " / " << c.denominator;
 
     // An odd place: x 1 is 1.5 pixels and y 3 is 4.875, which round up, not down.
-    EXPECT_EQ(DialogUnitsToPixels({1, 3, 5, 5}), QRect(2, 5, 7, 8));
+    EXPECT_EQ(DialogUnitsToPixels({1, 3, 5, 5}), QRect(2, 5, 8, 8));
+}
+
+TEST(DialogUnits, ConvertPlaceAndSizeEachOnItsOwn)
+{
+    // Right and bottom edges converted and then subtracted round twice: the country list would
+    // be 169 pixels wide and the message text 532.
+    const struct
+    {
+        const char* control;
+        DialogRect rect;
+        QRect pixels;
+    } cases[] = {
+        {"country list 1042", {95, 23, 113, 91}, QRect(143, 37, 170, 148)},
+        {"message text 1114", {1, 20, 355, 29}, QRect(2, 33, 533, 47)},
+        {"OK button", {157, 51, 50, 14}, QRect(236, 83, 75, 23)},
+        {"radio window", {0, 0, 230, 434}, QRect(0, 0, 345, 705)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DialogUnitsToPixels(c.rect), c.pixels) << c.control;
 }
 
 TEST(MessageDialog, EnterPressesOkEscapeAndTabDoNothing)
@@ -161,6 +186,8 @@ TEST(MessageDialog, HasOneOkButtonTheBrokenTextAndTheTemplateGeometry)
     EXPECT_EQ(ok->geometry(), QRect(236, 83, 75, 23));
     auto* text = qobject_cast<CColorStatic*>(FindControl(&dialog, CMessage::kIdText));
     ASSERT_NE(text, nullptr);
+    // 1, 20, 355, 29: 532.5 pixels wide, rounded as a template loader rounds it.
+    EXPECT_EQ(text->geometry(), QRect(2, 33, 533, 47));
     EXPECT_EQ(text->Text(),
               QByteArray("We are unable to access Channel Information at this\n time"));
 
@@ -247,27 +274,33 @@ TEST(DialogScale, FollowsThePrimaryScreenAndKeepsTextsInside)
         }
     }
 
-    // The radio window's skinned controls at their template places, in a dialog's font.
-    SkinnedDialog window(skin, {0, 0, 230, 434});
+    // The radio window's texts in the controls the real window makes, at the sizes it gives
+    // them.
+    ChannelDirectory directory;
+    const ContentServer server(QByteArray("http://127.0.0.1:9/"), "3.0");
+    RadioPlayback playback(directory, server, {});
+    const StationContext context{directory, skin, server, playback, QSize(1280, 1024), 3.0f, "3.0"};
+    CStation window(context);
     const struct
     {
-        const char* text;
-        DialogRect rect;
+        int id;
         int padding; // the box and its gap before the text
     } controls[] = {
-        {"Wavelark Plus", {7, 3, 216, 8}, 0},
-        {"Select country", {14, 25, 60, 11}, 0},
-        {"Select Channel", {14, 39, 60, 11}, 0},
-        {"Volume", {27, 163, 78, 8}, 0},
-        {"Random Selection every start", {71, 128, 140, 10}, 17},
-        {"Keep selected Channel", {71, 139, 139, 12}, 17},
-        {"Mute", {151, 180, 40, 10}, 17},
-        {"Download latest version", {48, 377, 135, 15}, 8},
+        {kIdTitle, 0},       {kIdCountryLabel, 0},      {kIdChannelLabel, 0},
+        {kIdVolumeLabel, 0}, {kIdRandomEveryStart, 17}, {kIdKeepSelected, 17},
+        {kIdMuteBox, 17},    {kIdDownload, 8},
     };
-    const QFontMetrics metrics(window.font());
     for (const auto& c : controls) {
-        SCOPED_TRACE(c.text);
-        EXPECT_TRUE(Fits(metrics, QString::fromLatin1(c.text),
-                         DialogUnitsToPixels(c.rect, scale).size(), c.padding));
+        SCOPED_TRACE(c.id);
+        const QWidget* control = FindControl(&window, c.id);
+        ASSERT_NE(control, nullptr);
+        QString text;
+        if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+            text = button->text();
+        else if (const auto* label = qobject_cast<const CColorStatic*>(control))
+            text = QString::fromLatin1(label->Text());
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_TRUE(Fits(control->fontMetrics(), text, control->size(), c.padding))
+            << text.toStdString();
     }
 }

@@ -1,0 +1,52 @@
+# Compares the suites each test program holds (--gtest_list_tests) with the suites CTest runs
+# for it (found in the sources at configure time, see wavelark_test_suite). A suite the scan
+# missed would otherwise never run and never fail.
+#
+# -DBUILD_DIR=<build folder> -DPROGRAMS=<name,name,...>
+cmake_minimum_required(VERSION 3.20)
+string(REPLACE "," ";" programs "${PROGRAMS}")
+set(failed FALSE)
+foreach(name IN LISTS programs)
+  file(STRINGS "${BUILD_DIR}/registered-suites/${name}.txt" registered)
+  execute_process(COMMAND "${BUILD_DIR}/${name}_tests" --gtest_list_tests
+                  OUTPUT_VARIABLE listing ERROR_QUIET RESULT_VARIABLE status
+                  TIMEOUT 120)
+  if(NOT status EQUAL 0)
+    message(SEND_ERROR "${name}_tests --gtest_list_tests failed: ${status}")
+    set(failed TRUE)
+    continue()
+  endif()
+  string(REPLACE "\n" ";" lines "${listing}")
+  set(held "")
+  foreach(line IN LISTS lines)
+    # Suite lines start in the first column and end with "." (a comment may follow).
+    if(line MATCHES "^([A-Za-z0-9_/]+)\\.")
+      set(suite "${CMAKE_MATCH_1}")
+      # Prefix/Suite (parameterised) names the suite last; Suite/N (typed) names it first.
+      string(REPLACE "/" ";" parts "${suite}")
+      list(GET parts -1 last)
+      if(last MATCHES "^[0-9]+$")
+        list(GET parts 0 suite)
+      else()
+        set(suite "${last}")
+      endif()
+      list(APPEND held "${suite}")
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES held)
+  foreach(suite IN LISTS held)
+    if(NOT suite IN_LIST registered)
+      message(SEND_ERROR "${name}_tests holds suite ${suite}, which no CTest entry runs")
+      set(failed TRUE)
+    endif()
+  endforeach()
+  foreach(suite IN LISTS registered)
+    if(NOT suite IN_LIST held)
+      message(SEND_ERROR "CTest runs ${name}.${suite}, which ${name}_tests does not hold")
+      set(failed TRUE)
+    endif()
+  endforeach()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "registered suites and test programs disagree")
+endif()
