@@ -28,7 +28,7 @@ const QByteArray kResultsCountry("\nsearch results");
 } // namespace
 
 WindowSearch::WindowSearch(CStation& window, QComboBox& countryList, CMediaView& tree,
-                           Catalogue& catalogue, RadioPlayback& playback, CatalogueSearch* shared,
+                           const Catalogue& catalogue, RadioPlayback& playback, CatalogueSearch* shared,
                            qreal scale)
     : QObject(&window), m_window(window), m_countryList(countryList), m_tree(tree),
       m_catalogue(catalogue), m_playback(playback),

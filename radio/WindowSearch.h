@@ -31,7 +31,7 @@ public:
     // Places the field in `window` at the window's `scale` (a child of its client area, beside
     // the country list) and takes over the tree whenever the results entry is shown. With no
     // shared search the window keeps one of its own.
-    WindowSearch(CStation& window, QComboBox& countryList, CMediaView& tree, Catalogue& catalogue,
+    WindowSearch(CStation& window, QComboBox& countryList, CMediaView& tree, const Catalogue& catalogue,
                  RadioPlayback& playback, CatalogueSearch* shared, qreal scale);
     ~WindowSearch() override;
 
@@ -67,7 +67,7 @@ private:
     CStation& m_window;
     QComboBox& m_countryList;
     CMediaView& m_tree;
-    Catalogue& m_catalogue;
+    const Catalogue& m_catalogue;
     RadioPlayback& m_playback;
     std::unique_ptr<CatalogueSearch> m_ownSearch;
     CatalogueSearch& m_search;

@@ -5,6 +5,7 @@
 #include "app/InterfaceArchive.h"
 #include "directory/CatalogueSearch.h"
 #include "directory/ChannelListText.h"
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelTree.h"
 
 #include <QApplication>
@@ -70,7 +71,9 @@ int main(int argc, char** argv)
     const qsizetype indexBytes = search.Index().MemoryBytes();
     const double buildMs = double(clock.nsecsElapsed()) / 1e6;
 
-    CMediaView tree(catalogue);
+    ChannelDirectory directory;
+    directory.SetCatalogue(catalogue);
+    CMediaView tree(directory);
     tree.resize(285, 102);
     tree.SetupImages();
     tree.show();
