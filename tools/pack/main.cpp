@@ -10,6 +10,7 @@
 //
 // Exit codes: 0 done, 1 failed, 2 usage error.
 #include "app/AtomicFile.h"
+#include "app/ControlEscape.h"
 #include "app/InterfaceArchive.h"
 #include "directory/ChannelListText.h"
 #include "tools/import/StationImport.h"
@@ -22,7 +23,6 @@
 #include <QString>
 #include <cstdio>
 #include <fcntl.h>
-#include <limits>
 #include <unistd.h>
 #include <vector>
 
@@ -65,10 +65,8 @@ std::optional<InterfaceArchive> LoadArchive(const QString& path)
     return LoadInterfaceArchive(path);
 }
 
-// The whole file, or nothing (with a message) when it cannot be read or holds more than
-// `maxBytes`.
-std::optional<QByteArray> ReadInput(const QString& path,
-                                    qint64 maxBytes = std::numeric_limits<qint64>::max())
+// The whole file, or nothing (with a message) when it cannot be read.
+std::optional<QByteArray> ReadInput(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -76,15 +74,7 @@ std::optional<QByteArray> ReadInput(const QString& path,
                    file.errorString().toLocal8Bit());
         return std::nullopt;
     }
-    // Read past the bound rather than trusting the size: a pipe reports none.
-    const bool bounded = maxBytes < std::numeric_limits<qint64>::max();
-    QByteArray bytes = bounded ? file.read(maxBytes + 1) : file.readAll();
-    if (bytes.size() > maxBytes) {
-        WriteError(QFile::encodeName(path) + " is larger than " + QByteArray::number(maxBytes) +
-                   " bytes");
-        return std::nullopt;
-    }
-    return bytes;
+    return file.readAll();
 }
 
 int Create(const QString& archivePath, const std::vector<QString>& inputs)
@@ -153,13 +143,26 @@ int Import(const QString& archivePath, const QString& contentDir,
 {
     StationImport import;
     for (const QString& input : inputs) {
-        const std::optional<QByteArray> bytes = ReadInput(input, StationImport::kMaxInputBytes);
-        if (!bytes)
+        // Read as it streams in: memory follows the stations kept, not the file's size.
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly)) {
+            WriteError("cannot read " + QFile::encodeName(input) + ": " +
+                       file.errorString().toLocal8Bit());
             return kExitFailed;
-        import.Read(*bytes, input);
+        }
+        if (!import.Read(file, input)) {
+            WriteError(QFile::encodeName(input) + " is larger than " +
+                       QByteArray::number(StationImport::kMaxInputBytes) + " bytes");
+            return kExitFailed;
+        }
     }
+    // A list's text reaches the terminal with its control characters made visible: a line
+    // may carry an escape sequence that would write the clipboard or the window title.
     for (const QString& problem : import.Problems())
-        WriteError("left out: " + problem.toUtf8());
+        WriteError("left out: " + EscapeControls(QByteArrayView(problem.toUtf8())));
+    const qint64 unshown = import.ProblemCount() - qint64(import.Problems().size());
+    if (unshown > 0)
+        WriteError("left out: " + QByteArray::number(unshown) + " more unusable entries");
     if (import.Stations().empty()) {
         WriteError("no usable station in the lists");
         return kExitFailed;
@@ -202,7 +205,7 @@ int Import(const QString& archivePath, const QString& contentDir,
         return kExitFailed;
     }
     WriteError("imported " + QByteArray::number(qulonglong(import.Stations().size())) +
-               " stations; left out: " + QByteArray::number(qulonglong(import.Problems().size())) +
+               " stations; left out: " + QByteArray::number(import.ProblemCount()) +
                " unusable, " + QByteArray::number(import.Duplicates()) + " repeated addresses, " +
                QByteArray::number(import.FailedChecks()) + " found down by the directory");
     return 0;
