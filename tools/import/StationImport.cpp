@@ -249,7 +249,12 @@ void StationImport::ReadJsonStation(const QJsonObject& object, const QString& so
         return;
     }
     Station station;
-    station.name = Text(object, "name");
+    station.name = CleanCatalogueLine(Text(object, "name"));
+    // Told at once: a list of a million empty objects ends up here a million times.
+    if (station.name.isEmpty()) {
+        Problem(source, line, QStringLiteral("a station without a name"));
+        return;
+    }
     station.category = Text(object, "country");
     station.address = Text(object, "url_resolved");
     if (station.address.trimmed().isEmpty())
