@@ -1,5 +1,6 @@
 #include "hosted/MediaPlayer.h"
 
+#include "app/ControlEscape.h"
 #include "hosted/DecoderRegistry.h"
 #include "hosted/GStreamerStart.h"
 #include "hosted/GstHandles.h"
@@ -392,8 +393,9 @@ void MediaPlayer::OfferTitle(const QString& title)
 void MediaPlayer::AnnounceTitle(const QString& title)
 {
     m_titleAnnouncedAt = std::chrono::steady_clock::now();
-    // Quoted: QDebug escapes control characters and quotes, so a station cannot forge lines.
-    qCInfo(lcPlayer) << "stream title:" << title;
+    // Escaped: a station can neither forge log lines nor reach a terminal that shows the log.
+    qCInfo(lcPlayer).noquote() << "stream title:"
+                               << QLatin1Char('"') + EscapeControls(title) + QLatin1Char('"');
     Q_EMIT StreamTitleChanged(title);
 }
 
@@ -487,13 +489,18 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
         const GErrorPtr error(rawError);
         const GCharPtr debug(rawDebug);
         const QString text = QString::fromUtf8(error ? error->message : "unknown error");
+        // GStreamer's texts carry what the server said (an HTTP reason phrase, a redirect's
+        // address): escaped, so that a server can neither forge log lines nor send a terminal
+        // that shows the log an escape sequence.
         if (IsMissingDecoder(error.get()) && DecoderRegistry::AdmitHeldBackDecoders()) {
-            qCInfo(lcPlayer).noquote() << "no decoder held ready for this stream:" << text;
+            qCInfo(lcPlayer).noquote()
+                << "no decoder held ready for this stream:" << EscapeControls(text);
             RestartStream();
             break;
         }
         qCWarning(lcPlayer).noquote()
-            << "playback error:" << text << "|" << QString::fromUtf8(debug ? debug.get() : "");
+            << "playback error:" << EscapeControls(text) << "|"
+            << EscapeControls(QString::fromUtf8(debug ? debug.get() : ""));
         // A failed stream is not retried; leave nothing half-open behind it.
         StopPipeline(false);
         Q_EMIT PlaybackError(text);
@@ -506,7 +513,7 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
         const GErrorPtr error(rawError);
         const GCharPtr debug(rawDebug);
         qCWarning(lcPlayer).noquote()
-            << "playback warning:" << QString::fromUtf8(error ? error->message : "");
+            << "playback warning:" << EscapeControls(QString::fromUtf8(error ? error->message : ""));
         break;
     }
     case GST_MESSAGE_EOS:

@@ -271,6 +271,82 @@ TEST_F(MediaPlayerTest, FastTitlesAreAnnouncedAtMostOnceASecondTheNewestWinning)
     player->close();
 }
 
+// The player's log lines, gathered while it lives.
+class PlayerLog
+{
+public:
+    PlayerLog() { s_previous = qInstallMessageHandler(&PlayerLog::Handle); }
+    ~PlayerLog() { qInstallMessageHandler(s_previous); }
+    PlayerLog(const PlayerLog&) = delete;
+    PlayerLog& operator=(const PlayerLog&) = delete;
+
+    static QByteArray Text()
+    {
+        const std::lock_guard lock(s_mutex);
+        return s_text;
+    }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        {
+            const std::lock_guard lock(s_mutex);
+            s_text += message.toUtf8() + '\n';
+        }
+        s_previous(type, context, message);
+    }
+
+    static inline std::mutex s_mutex;
+    static inline QByteArray s_text;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// What a stream server says reaches the log with its control characters made visible: the
+// reason phrase of an error answer and a stream title, each carrying a terminal's escape
+// sequences (ESC ] 0 sets the window title, ESC ] 52 writes the clipboard).
+TEST_F(MediaPlayerTest, ServerTextsReachTheLogEscaped)
+{
+    const PlayerLog log;
+    RawStreamServer server;
+    ASSERT_TRUE(server.Start());
+    RawStreamServer::Script missing;
+    missing.head = "HTTP/1.0 404 \x1B]0;pwned\x07 Gone\r\nContent-Type: text/plain";
+    missing.body = "gone";
+    missing.byteLimit = 4;
+    server.SetScript(missing);
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+    QSignalSpy titles(player.get(), &MediaPlayer::StreamTitleChanged);
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("gone")));
+    ASSERT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }, kStartTimeoutMs));
+
+    QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    constexpr int kMetaInterval = 1000;
+    RawStreamServer::Script titled;
+    titled.head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: " +
+                  QByteArray::number(kMetaInterval);
+    QByteArray meta = "StreamTitle='\x1B]52;c;ZXZpbA==\x07 Song';";
+    meta.resize((meta.size() + 15) / 16 * 16, '\0');
+    const QByteArray mp3 = file.readAll();
+    for (qsizetype at = 0; at + kMetaInterval <= mp3.size(); at += kMetaInterval)
+        titled.body += mp3.mid(at, kMetaInterval) + (at == 0 ? char(meta.size() / 16) + meta : "\0");
+    titled.bytesPerSecond = 16000;
+    server.SetScript(titled);
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("live")));
+    ASSERT_TRUE(WaitUntil([&] { return !titles.isEmpty(); }, kStartTimeoutMs));
+    player->close();
+
+    const QByteArray text = PlayerLog::Text();
+    EXPECT_TRUE(text.contains("\\x1B]0;pwned\\x07 Gone")) << text.toStdString();
+    EXPECT_TRUE(text.contains("stream title: \"\\x1B]52;c;ZXZpbA==\\x07 Song\""))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains('\x1B'));
+    EXPECT_FALSE(text.contains('\x07'));
+}
+
 TEST_F(MediaPlayerTest, StreamRequestsCarryTheProgramsUserAgent)
 {
     QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
