@@ -4,6 +4,24 @@
 #include "radio/RadioPlayback.h"
 #include "radio/TrayIcon.h"
 
+#include <QTextDocument>
+
+QString PlainToolTipText(const QString& text)
+{
+    QString plain;
+    plain.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c.category() != QChar::Other_Control)
+            plain += c;
+    }
+    // The first line is the program's name, so this is only a guard should that ever change.
+    if (Qt::mightBeRichText(plain)) {
+        plain.replace(QLatin1Char('<'), QChar(0xFF1C));
+        plain.replace(QLatin1Char('&'), QChar(0xFF06));
+    }
+    return plain;
+}
+
 TrayToolTip::TrayToolTip(RadioPlayback& playback, TrayIcon& tray, QObject* parent)
     : QObject(parent), m_playback(playback), m_tray(tray)
 {
@@ -21,7 +39,7 @@ void TrayToolTip::Refresh()
     state.streamTitle = m_playback.StreamTitle();
     state.playing = m_playback.IsPlaying() == 1;
     state.reconnecting = m_playback.IsReconnecting();
-    const QString text = TrayToolTipText(state);
+    const QString text = PlainToolTipText(TrayToolTipText(state));
     // A status-notifier host is told of every new tool tip; tell it only of real changes.
     if (text == m_text)
         return;
