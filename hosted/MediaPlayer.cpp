@@ -365,6 +365,13 @@ std::optional<QString> MediaPlayer::CleanStreamAddress(const QString& address)
     return QString::fromLatin1(url.toEncoded());
 }
 
+bool MediaPlayer::HasStreamScheme(const QString& address)
+{
+    const QString text = address.trimmed();
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    return colon > 0 && colon <= 4 && IsStreamScheme(text.left(colon).toLower());
+}
+
 bool MediaPlayer::IsDowngradingRedirect(const char* from, const char* to)
 {
     return StartsWithScheme(from, "https:") && !StartsWithScheme(to, "https:");

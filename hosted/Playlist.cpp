@@ -199,6 +199,12 @@ public:
         const QString trimmed = text.trimmed();
         if (trimmed.isEmpty())
             return;
+        // With nothing to resolve against, an entry is an absolute stream address or nothing:
+        // junk is turned away before it is parsed (a list may hold a million junk lines).
+        if (!m_base.isValid() && !MediaPlayer::HasStreamScheme(trimmed)) {
+            m_sink.Refuse({trimmed, line});
+            return;
+        }
         QUrl url(trimmed, QUrl::StrictMode);
         if (url.isValid() && url.isRelative() && m_base.isValid())
             url = m_base.resolved(url);

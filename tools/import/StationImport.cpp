@@ -54,6 +54,12 @@ bool IsJsonScalar(QByteArrayView text)
     return i == text.size();
 }
 
+bool IsEmptyObject(const QByteArray& bytes)
+{
+    return bytes.size() >= 2 && bytes.front() == '{' && bytes.back() == '}' &&
+           std::all_of(bytes.begin() + 1, bytes.end() - 1, IsSpace);
+}
+
 int LinesBefore(const QByteArray& bytes, qsizetype offset)
 {
     offset = std::clamp<qsizetype>(offset, 0, bytes.size());
@@ -150,8 +156,10 @@ public:
     void Refuse(RefusedPlaylistEntry entry) override
     {
         m_import.Problem(m_source, entry.line,
-                         QStringLiteral("no stream address the player takes: ") +
-                             entry.text.left(kProblemTextCharacters));
+                         m_import.KeepsProblemText()
+                             ? QStringLiteral("no stream address the player takes: ") +
+                                   entry.text.left(kProblemTextCharacters)
+                             : QString());
     }
     bool Full() const override { return m_import.Full(); }
 
@@ -209,6 +217,12 @@ void StationImport::ReadJson(QIODevice& device, const QString& source, int first
             return;
         if (result == JsonElements::Result::Error)
             return notJson(elements.ErrorLine(), elements.Error());
+        // An empty object is as far from a station as it gets, and quick to tell.
+        if (IsEmptyObject(element.bytes)) {
+            first = false;
+            Problem(source, element.line, QStringLiteral("a station without a name"));
+            continue;
+        }
         if (!element.bytes.startsWith('{')) {
             // A directory's answer is objects; a list that starts otherwise is not one, and
             // is not read on (a file of a million numbers ends here).
@@ -294,9 +308,13 @@ void StationImport::ReadPlaylist(QIODevice& device, const QString& source, int f
         return;
     case PlaylistKind::Xspf: {
         PlaylistSink sink(*this, source);
-        if (const std::optional<PlaylistStop> stop =
-                ReadXspfItems(device, firstLine, QString(), sink))
-            Problem(source, stop->line, QStringLiteral("XSPF read no further: ") + stop->reason);
+        XmlStretchBound xml(device, kMaxXmlStretchBytes);
+        if (const std::optional<PlaylistStop> stop = ReadXspfItems(xml, firstLine, QString(), sink))
+            Problem(source, stop->line,
+                    QStringLiteral("XSPF read no further: ") +
+                        (xml.Exceeded() ? QStringLiteral("a text or tag longer than %1 bytes")
+                                              .arg(kMaxXmlStretchBytes)
+                                        : stop->reason));
         return;
     }
     case PlaylistKind::Asx: {

@@ -36,6 +36,8 @@ public:
     // real ones are a few hundred bytes.
     static constexpr qsizetype kMaxLineBytes = 16 * 1024;
     static constexpr qsizetype kMaxEntryBytes = 64 * 1024;
+    // XML readers hold a text whole: an XSPF text (or tag) longer than this ends the reading.
+    static constexpr qint64 kMaxXmlStretchBytes = 1024 * 1024;
     // ASX is scanned whole, so it is read only up to this size.
     static constexpr qint64 kMaxAsxBytes = 16LL * 1024 * 1024;
 
@@ -86,6 +88,8 @@ private:
     // `fromAddress`: the name is the address itself, cut to the longest name.
     void Add(Station station, const QString& source, int line, bool fromAddress = false);
     void Problem(const QString& source, int line, const QString& what);
+    // Whether another problem's text is still kept; past that, texts need not be made.
+    bool KeepsProblemText() const { return m_problems.size() < size_t(kMaxProblemsKept); }
     bool Full() const { return m_full; }
     Mark MarkNow() const;
     void Rollback(const Mark& mark);

@@ -34,6 +34,28 @@ qint64 BoundedInput::readData(char* data, qint64 maxSize)
     return read;
 }
 
+XmlStretchBound::XmlStretchBound(QIODevice& source, qint64 maxStretch)
+    : m_source(source), m_maxStretch(maxStretch)
+{
+    open(QIODevice::ReadOnly);
+}
+
+qint64 XmlStretchBound::readData(char* data, qint64 maxSize)
+{
+    if (m_exceeded)
+        return -1;
+    const qint64 read = m_source.read(data, maxSize);
+    for (qint64 i = 0; i < read; ++i) {
+        if (data[i] == '<') {
+            m_stretch = 0;
+        } else if (++m_stretch > m_maxStretch) {
+            m_exceeded = true;
+            return i > 0 ? i : -1;
+        }
+    }
+    return read;
+}
+
 LineInput::LineInput(QIODevice& device, int firstNumber, qsizetype maxLineBytes)
     : m_device(device), m_maxLineBytes(maxLineBytes), m_number(firstNumber)
 {
@@ -172,50 +194,58 @@ JsonElements::Result JsonElements::Next(Element& element)
 
 // One value: an object or array up to its matching bracket, a string up to its closing quote,
 // anything else up to the next white space, comma or bracket. A bracket that does not match is
-// left for the parser of the element to find.
+// left for the parser of the element to find. Scanned a buffer at a time: a list may hold
+// millions of elements.
 void JsonElements::ReadElement(Element& element)
 {
-    element.bytes.clear();
+    element.bytes.truncate(0);
     element.line = m_line;
     element.overlong = false;
-    const auto keep = [&](int c) {
-        if (element.bytes.size() < m_maxElementBytes)
-            element.bytes += char(c);
-        else
-            element.overlong = true;
-    };
     const int first = Peek();
-    if (first != '{' && first != '[' && first != '"') {
-        for (int c = Peek(); c >= 0 && !IsJsonSpace(c) && c != ',' && c != ']' && c != '}' &&
-                             c != '[' && c != '{' && c != '"';
-             c = Peek()) {
-            keep(c);
-            Advance();
-        }
-        return;
-    }
+    const bool scalar = first != '{' && first != '[' && first != '"';
     int depth = 0;
     bool inString = false;
     bool escaped = false;
-    for (int c = Peek(); c >= 0; c = Peek()) {
-        keep(c);
-        Advance();
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            if (!inString && depth == 0)
-                return; // a string element ends with its quote
-            continue;
+    while (Peek() >= 0) {
+        const char* begin = m_buffer.constData() + m_at;
+        const char* end = m_buffer.constData() + m_buffer.size();
+        const char* at = begin;
+        bool done = false;
+        for (; at < end && !done; ++at) {
+            const char c = *at;
+            if (scalar) {
+                if (IsJsonSpace(c) || c == ',' || c == ']' || c == '}' || c == '[' || c == '{' ||
+                    c == '"') {
+                    done = true;
+                    break; // the delimiter is not the element's
+                }
+                continue;
+            }
+            if (c == '\n')
+                ++m_line;
+            if (inString) {
+                if (escaped)
+                    escaped = false;
+                else if (c == '\\')
+                    escaped = true;
+                else if (c == '"')
+                    inString = false;
+                // A string element ends with its quote.
+                done = !inString && depth == 0;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                done = --depth == 0;
+            }
         }
-        if (c == '"')
-            inString = true;
-        else if (c == '{' || c == '[')
-            ++depth;
-        else if ((c == '}' || c == ']') && --depth == 0)
+        const qsizetype room = std::max<qsizetype>(0, m_maxElementBytes - element.bytes.size());
+        if (at - begin > room)
+            element.overlong = true;
+        element.bytes.append(begin, std::min<qsizetype>(at - begin, room));
+        m_at += at - begin;
+        if (done)
             return;
     }
 }

@@ -28,6 +28,28 @@ private:
     bool m_tooLarge = false;
 };
 
+// Passes on a device's XML and ends it early at a stretch without markup longer than the bound
+// (a text, or a tag with its attributes), noting it: an XML reader gathers a whole text before
+// it hands any of it over, so one endless text would be held whole.
+class XmlStretchBound : public QIODevice
+{
+public:
+    XmlStretchBound(QIODevice& source, qint64 maxStretch);
+
+    bool Exceeded() const { return m_exceeded; }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice& m_source;
+    qint64 m_maxStretch;
+    qint64 m_stretch = 0;
+    bool m_exceeded = false;
+};
+
 // Lines of a device one at a time. A line break is LF, CR LF or a CR alone (as old Mac files
 // have it); a line longer than the bound is cut there and marked, and the rest of it skipped.
 class LineInput
