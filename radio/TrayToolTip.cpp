@@ -15,9 +15,10 @@ QString PlainToolTipText(const QString& text)
             plain += c;
     }
     // The first line is the program's name, so this is only a guard should that ever change.
+    // "<" becomes a look-alike, and "&" is kept from spelling an entity by an invisible space.
     if (Qt::mightBeRichText(plain)) {
-        plain.replace(QLatin1Char('<'), QChar(0xFF1C));
-        plain.replace(QLatin1Char('&'), QChar(0xFF06));
+        plain.replace(QLatin1Char('<'), QChar(0x2039));
+        plain.replace(QLatin1Char('&'), QStringLiteral("&\u200B"));
     }
     return plain;
 }

@@ -12,7 +12,8 @@ class TrayIcon;
 // and status-notifier hosts, which show it as the item's title, take a text for rich text when
 // Qt::mightBeRichText says it looks like markup, and a channel's markup must never be rendered
 // (an <img> would load a file). Control characters are dropped, line breaks kept; a text that
-// would still pass for markup has its "<" and "&" replaced by their full-width forms.
+// would still pass for markup has its "<" replaced by a look-alike ("‹") and an invisible space
+// after each "&".
 QString PlainToolTipText(const QString& text);
 
 // Keeps the tray icon's tool tip on what plays (see TrayToolTipText): follows the playback's
