@@ -1,5 +1,6 @@
 #include "hosted/MediaPlayer.h"
 
+#include "app/ControlEscape.h"
 #include "hosted/DecoderRegistry.h"
 #include "hosted/GStreamerStart.h"
 #include "hosted/GstHandles.h"
@@ -111,6 +112,19 @@ struct MediaPlayer::Bridge
     std::string userAgent; // guarded by userAgentMutex; empty for GStreamer's own
     // The generation whose source was redirected from https to http: none of its audio plays.
     std::atomic<quint64> refusedGeneration{std::numeric_limits<quint64>::max()};
+    // Whether the stream that plays now was asked for over https.
+    std::atomic<bool> secureStream{false};
+
+    // Any thread: the stream's audio is refused, and its error posted as the source's own.
+    void Refuse(GstObject* source, const char* why, const char* address)
+    {
+        refusedGeneration.store(generation.load());
+        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, why);
+        GstMessage* refused = gst_message_new_error(source, error, address);
+        g_error_free(error);
+        PostMessage(refused);
+        gst_message_unref(refused);
+    }
 
     // Streaming thread: an HTTP source reports the answer's headers before any of its data
     // flows. A redirect from https down to http is turned into the stream's error right here,
@@ -124,23 +138,44 @@ struct MediaPlayer::Bridge
         const gchar* redirection = gst_structure_get_string(headers, "redirection-uri");
         if (!uri || !redirection || !MediaPlayer::IsDowngradingRedirect(uri, redirection))
             return;
-        refusedGeneration.store(generation.load());
-        GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ,
-                                            "refused a redirect from https to http");
-        GstMessage* refused = gst_message_new_error(GST_MESSAGE_SRC(message), error, redirection);
-        g_error_free(error);
-        PostMessage(refused);
-        gst_message_unref(refused);
+        Refuse(GST_MESSAGE_SRC(message), "refused a redirect from https to http", redirection);
     }
 
     // Whichever thread makes the source: it asks for streams as the program's own fetches do.
     static void OnSourceSetup(GstElement* /*playbin*/, GstElement* source, gpointer data)
     {
         Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        bridge.SetUpSource(source);
+    }
+
+    // Whichever thread adds the element; for an HLS stream the demuxer's, as it makes a source
+    // for the next segments. Those sources are set up as the stream's own, and an https stream
+    // takes no part of itself over plain http, just as it follows no redirect there: the source
+    // is kept from ever connecting and the stream ends in an error.
+    static void OnElementAdded(GstBin* /*playbin*/, GstBin* /*parent*/, GstElement* element,
+                               gpointer data)
+    {
+        if (!GST_IS_URI_HANDLER(element) ||
+            gst_uri_handler_get_uri_type(GST_URI_HANDLER(element)) != GST_URI_SRC)
+            return;
+        Bridge& bridge = **static_cast<std::shared_ptr<Bridge>*>(data);
+        bridge.SetUpSource(element);
+        if (!bridge.secureStream.load())
+            return;
+        const GCharPtr uri(gst_uri_handler_get_uri(GST_URI_HANDLER(element)));
+        if (!uri || StartsWithScheme(uri.get(), "https:"))
+            return;
+        gst_element_set_locked_state(element, TRUE);
+        bridge.Refuse(GST_OBJECT(element), "refused a plain http part of an https stream",
+                      uri.get());
+    }
+
+    void SetUpSource(GstElement* source)
+    {
         std::string agent;
         {
-            const std::lock_guard lock(bridge.userAgentMutex);
-            agent = bridge.userAgent;
+            const std::lock_guard lock(userAgentMutex);
+            agent = userAgent;
         }
         if (!agent.empty() &&
             g_object_class_find_property(G_OBJECT_GET_CLASS(source), "user-agent"))
@@ -281,6 +316,9 @@ std::unique_ptr<MediaPlayer> MediaPlayer::Create()
     g_signal_connect_data(pipeline->playbin.get(), "source-setup",
                           G_CALLBACK(&Bridge::OnSourceSetup), new std::shared_ptr<Bridge>(bridge),
                           &Bridge::ReleaseClosureReference, GConnectFlags(0));
+    g_signal_connect_data(pipeline->playbin.get(), "deep-element-added",
+                          G_CALLBACK(&Bridge::OnElementAdded), new std::shared_ptr<Bridge>(bridge),
+                          &Bridge::ReleaseClosureReference, GConnectFlags(0));
     gst_pad_add_probe(pipeline->sinkPad.get(),
                       GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
                       &Bridge::OnSinkData, new std::shared_ptr<Bridge>(bridge),
@@ -327,6 +365,13 @@ std::optional<QString> MediaPlayer::CleanStreamAddress(const QString& address)
     return QString::fromLatin1(url.toEncoded());
 }
 
+bool MediaPlayer::HasStreamScheme(const QString& address)
+{
+    const QString text = address.trimmed();
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    return colon > 0 && colon <= 4 && IsStreamScheme(text.left(colon).toLower());
+}
+
 bool MediaPlayer::IsDowngradingRedirect(const char* from, const char* to)
 {
     return StartsWithScheme(from, "https:") && !StartsWithScheme(to, "https:");
@@ -364,6 +409,7 @@ bool MediaPlayer::StartPipeline(const char* uri)
 {
     GstElement* playbin = m_pipeline->playbin.get();
     g_object_set(playbin, "uri", uri, nullptr);
+    m_bridge->secureStream.store(StartsWithScheme(uri, "https:"));
     // A new stream has had no chance to send audio yet: the stall clock starts now.
     m_bridge->lastAudioAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
     m_bridge->firstAudioArmed.store(true);
@@ -392,8 +438,9 @@ void MediaPlayer::OfferTitle(const QString& title)
 void MediaPlayer::AnnounceTitle(const QString& title)
 {
     m_titleAnnouncedAt = std::chrono::steady_clock::now();
-    // Quoted: QDebug escapes control characters and quotes, so a station cannot forge lines.
-    qCInfo(lcPlayer) << "stream title:" << title;
+    // Escaped: a station can neither forge log lines nor reach a terminal that shows the log.
+    qCInfo(lcPlayer).noquote() << "stream title:"
+                               << QLatin1Char('"') + EscapeControls(title) + QLatin1Char('"');
     Q_EMIT StreamTitleChanged(title);
 }
 
@@ -492,13 +539,18 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
         const GErrorPtr error(rawError);
         const GCharPtr debug(rawDebug);
         const QString text = QString::fromUtf8(error ? error->message : "unknown error");
+        // GStreamer's texts carry what the server said (an HTTP reason phrase, a redirect's
+        // address): escaped, so that a server can neither forge log lines nor send a terminal
+        // that shows the log an escape sequence.
         if (IsMissingDecoder(error.get()) && DecoderRegistry::AdmitHeldBackDecoders()) {
-            qCInfo(lcPlayer).noquote() << "no decoder held ready for this stream:" << text;
+            qCInfo(lcPlayer).noquote()
+                << "no decoder held ready for this stream:" << EscapeControls(text);
             RestartStream();
             break;
         }
         qCWarning(lcPlayer).noquote()
-            << "playback error:" << text << "|" << QString::fromUtf8(debug ? debug.get() : "");
+            << "playback error:" << EscapeControls(text) << "|"
+            << EscapeControls(QString::fromUtf8(debug ? debug.get() : ""));
         // A failed stream is not retried; leave nothing half-open behind it.
         StopPipeline(false);
         Q_EMIT PlaybackError(text);
@@ -511,7 +563,7 @@ void MediaPlayer::HandleMessage(_GstMessage* message, quint64 generation)
         const GErrorPtr error(rawError);
         const GCharPtr debug(rawDebug);
         qCWarning(lcPlayer).noquote()
-            << "playback warning:" << QString::fromUtf8(error ? error->message : "");
+            << "playback warning:" << EscapeControls(QString::fromUtf8(error ? error->message : ""));
         break;
     }
     case GST_MESSAGE_EOS:

@@ -59,6 +59,9 @@ public:
     // CR that the content server's CR LF line end leaves behind, is dropped first, since
     // GStreamer would otherwise reject the address or ask the server for a wrong path.
     static std::optional<QString> CleanStreamAddress(const QString& address);
+    // Whether `address` (trimmed) starts with one of those schemes and a colon: a quick look
+    // that turns junk away before an address is parsed.
+    static bool HasStreamScheme(const QString& address);
 
     // Whether a redirect from `from` to `to` leaves https for anything else. Such a redirect
     // ends the stream with PlaybackError before any of its audio plays: a station reached over

@@ -1,149 +1,21 @@
 #include "hosted/Playlist.h"
 
 #include "hosted/MediaPlayer.h"
+#include "hosted/PlaylistText.h"
 
 #include <QSet>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <optional>
 
+using PlaylistText::Body;
+using PlaylistText::StartsWithNoCase;
+
 namespace {
-
-// Bytes looked at to tell text from audio before anything else is decided.
-constexpr qsizetype kSniffBytes = 512;
-// A bare address list's first line is an address; one longer than this is not.
-constexpr qsizetype kMaxFirstLine = 4096;
-
-QByteArray MediaType(const QByteArray& contentType)
-{
-    const qsizetype semicolon = contentType.indexOf(';');
-    return (semicolon >= 0 ? contentType.left(semicolon) : contentType).trimmed().toLower();
-}
-
-bool IsOneOf(const QByteArray& type, std::initializer_list<const char*> types)
-{
-    return std::any_of(types.begin(), types.end(), [&](const char* t) { return type == t; });
-}
-
-bool IsPlsType(const QByteArray& type)
-{
-    return IsOneOf(type, {"audio/x-scpls", "audio/scpls", "application/pls+xml", "audio/x-pls"});
-}
-
-bool IsM3uType(const QByteArray& type)
-{
-    return IsOneOf(type, {"audio/x-mpegurl", "audio/mpegurl", "application/x-mpegurl",
-                          "application/vnd.apple.mpegurl", "audio/x-mpequrl", "application/mpegurl",
-                          "vnd.apple.mpegurl"});
-}
-
-// Also the types of real ASF streams: only the content tells an ASX from one.
-bool IsAsxType(const QByteArray& type)
-{
-    return IsOneOf(type, {"video/x-ms-asf", "video/x-ms-asx", "audio/x-ms-asx", "video/x-ms-wax",
-                          "audio/x-ms-wax", "video/x-ms-wvx", "application/x-ms-asx"});
-}
-
-bool IsXspfType(const QByteArray& type)
-{
-    return type == "application/xspf+xml";
-}
-
-bool IsPlaylistType(const QByteArray& type)
-{
-    return IsPlsType(type) || IsM3uType(type) || IsAsxType(type) || IsXspfType(type);
-}
-
-// Types that are certainly audio or video, never a playlist.
-bool IsMediaType(const QByteArray& type)
-{
-    return !IsPlaylistType(type) &&
-           (type.startsWith("audio/") || type.startsWith("video/") || type == "application/ogg");
-}
-
-// The content without a UTF-8 byte order mark and leading white space.
-QByteArrayView Body(const QByteArray& content)
-{
-    QByteArrayView view(content);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
-    qsizetype start = 0;
-    while (start < view.size() && (view[start] == ' ' || view[start] == '\t' ||
-                                   view[start] == '\r' || view[start] == '\n'))
-        ++start;
-    return view.sliced(start);
-}
-
-bool IsTextByte(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 0x20 || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool LooksLikeText(QByteArrayView bytes)
-{
-    const QByteArrayView head = bytes.first(std::min(bytes.size(), kSniffBytes));
-    return std::all_of(head.begin(), head.end(), IsTextByte);
-}
-
-bool StartsWithNoCase(QByteArrayView text, QByteArrayView prefix)
-{
-    return text.size() >= prefix.size() &&
-           text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
-}
-
-bool ContainsNoCase(QByteArrayView text, QByteArrayView needle)
-{
-    return QByteArray(text.data(), text.size()).toLower().contains(needle);
-}
-
-// "scheme://" at the start of a line: what a bare list of stream addresses consists of.
-bool StartsWithAddress(QByteArrayView line)
-{
-    qsizetype i = 0;
-    while (i < line.size() && i < 16 &&
-           ((line[i] >= 'a' && line[i] <= 'z') || (line[i] >= 'A' && line[i] <= 'Z')))
-        ++i;
-    return i > 0 && line.sliced(i).startsWith("://");
-}
-
-bool HasHlsTags(QByteArrayView body)
-{
-    for (qsizetype at = body.indexOf("#EXT-X-"); at >= 0; at = body.indexOf("#EXT-X-", at + 1)) {
-        if (at == 0 || body[at - 1] == '\n' || body[at - 1] == '\r')
-            return true;
-    }
-    return false;
-}
-
-PlaylistKind KindOfM3u(QByteArrayView body)
-{
-    return HasHlsTags(body) ? PlaylistKind::Hls : PlaylistKind::M3u;
-}
-
-// By content alone.
-PlaylistKind SniffPlaylist(QByteArrayView body)
-{
-    if (body.isEmpty() || !LooksLikeText(body))
-        return PlaylistKind::NotAPlaylist;
-    if (StartsWithNoCase(body, "[playlist]"))
-        return PlaylistKind::Pls;
-    if (body.startsWith("#EXTM3U"))
-        return KindOfM3u(body);
-    if (body.startsWith('<')) {
-        const QByteArrayView head = body.first(std::min<qsizetype>(body.size(), 4096));
-        if (ContainsNoCase(head, "<asx"))
-            return PlaylistKind::Asx;
-        if (head.indexOf("<playlist") >= 0 && head.indexOf("xspf.org") >= 0)
-            return PlaylistKind::Xspf;
-        return PlaylistKind::NotAPlaylist;
-    }
-    // A bare list: every line that is not a comment is an address.
-    return StartsWithAddress(body) ? PlaylistKind::M3u : PlaylistKind::NotAPlaylist;
-}
 
 // One line of a playlist's body and its number in the file (LF counts lines; a CR alone ends a
 // line too, as old Mac files have it).
@@ -172,15 +44,23 @@ QList<Line> Lines(QByteArrayView body, int firstLine)
     return lines;
 }
 
+} // namespace
+
+// Named, not anonymous: PlaylistLineReader::State holds them.
+namespace PlaylistReading {
+
+// Resolves and checks each entry's address and hands it on.
 class EntryCollector
 {
 public:
-    EntryCollector(const QString& playlistAddress, int limit)
-        : m_base(playlistAddress.trimmed(), QUrl::StrictMode), m_limit(limit)
+    EntryCollector(const QString& playlistAddress, PlaylistItemSink& sink)
+        : m_base(playlistAddress.trimmed(), QUrl::StrictMode),
+          m_secure(m_base.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0),
+          m_sink(sink)
     {
     }
 
-    bool Full() const { return int(m_result.items.size()) >= m_limit; }
+    bool Full() const { return m_sink.Full(); }
 
     void Add(const QString& text, int line, const QString& title = QString(),
              const QString& group = QString())
@@ -190,30 +70,69 @@ public:
         const QString trimmed = text.trimmed();
         if (trimmed.isEmpty())
             return;
+        // With nothing to resolve against, an entry is an absolute stream address or nothing:
+        // junk is turned away before it is parsed (a list may hold a million junk lines).
+        if (!m_base.isValid() && !MediaPlayer::HasStreamScheme(trimmed)) {
+            m_sink.Refuse({trimmed, line});
+            return;
+        }
         QUrl url(trimmed, QUrl::StrictMode);
         if (url.isValid() && url.isRelative() && m_base.isValid())
             url = m_base.resolved(url);
-        const std::optional<QString> clean =
+        std::optional<QString> clean =
             url.isValid() ? MediaPlayer::CleanStreamAddress(QString::fromLatin1(url.toEncoded()))
                           : std::nullopt;
+        // What came over https does not send the player to plain http, as a redirect may not.
+        if (clean && m_secure &&
+            MediaPlayer::IsDowngradingRedirect(m_base.toEncoded().constData(),
+                                               clean->toLatin1().constData()))
+            clean.reset();
         if (!clean) {
-            m_result.refused.push_back({trimmed, line});
+            m_sink.Refuse({trimmed, line});
             return;
         }
-        if (m_seen.contains(*clean))
-            return;
-        m_seen.insert(*clean);
-        m_result.items.push_back({*clean, title.simplified(), group.simplified(), line});
+        m_sink.Take({*clean, title.simplified(), group.simplified(), line});
     }
+
+private:
+    QUrl m_base;
+    bool m_secure;
+    PlaylistItemSink& m_sink;
+};
+
+// The sink behind ReadPlaylistItems: at most `limit` entries, a repeated address once.
+class ItemList : public PlaylistItemSink
+{
+public:
+    explicit ItemList(int limit) : m_limit(limit) {}
+
+    void Take(PlaylistItem item) override
+    {
+        if (Full() || m_seen.contains(item.address))
+            return;
+        m_seen.insert(item.address);
+        m_result.items.push_back(std::move(item));
+    }
+    void Refuse(RefusedPlaylistEntry entry) override
+    {
+        m_result.refused.push_back(std::move(entry));
+    }
+    bool Full() const override { return int(m_result.items.size()) >= m_limit; }
 
     PlaylistItems Take() { return std::move(m_result); }
 
 private:
-    QUrl m_base;
     int m_limit;
     QSet<QString> m_seen;
     PlaylistItems m_result;
 };
+
+} // namespace PlaylistReading
+
+namespace {
+
+using PlaylistReading::EntryCollector;
+using PlaylistReading::ItemList;
 
 QString Decode(QByteArrayView bytes)
 {
@@ -236,30 +155,6 @@ std::optional<std::pair<quint32, qsizetype>> NumberedKey(QByteArrayView line, QB
     return std::pair{n, equals + 1};
 }
 
-void ReadPls(QByteArrayView body, int firstLine, EntryCollector& out, int limit)
-{
-    // FileN=address; entries in the order of N, the first of a repeated N wins.
-    std::map<quint32, Line> files;
-    std::map<quint32, QByteArrayView> titles;
-    for (const Line& line : Lines(body, firstLine)) {
-        if (const auto file = NumberedKey(line.text, "file")) {
-            files.emplace(file->first, Line{line.text.sliced(file->second), line.number});
-            // Only the lowest numbers can be among the entries kept.
-            if (files.size() > size_t(limit) * 2)
-                files.erase(std::prev(files.end()));
-        } else if (const auto title = NumberedKey(line.text, "title")) {
-            titles.emplace(title->first, line.text.sliced(title->second));
-            if (titles.size() > size_t(limit) * 2)
-                titles.erase(std::prev(titles.end()));
-        }
-    }
-    for (const auto& [n, address] : files) {
-        const auto title = titles.find(n);
-        out.Add(Decode(address.text), address.number,
-                title != titles.end() ? Decode(title->second) : QString());
-    }
-}
-
 // The value of `attribute="..."` inside an #EXTINF line's attribute list.
 QString ExtinfAttribute(QByteArrayView attributes, QByteArrayView attribute)
 {
@@ -270,37 +165,6 @@ QString ExtinfAttribute(QByteArrayView attributes, QByteArrayView attribute)
     const qsizetype start = at + key.size();
     const qsizetype end = attributes.indexOf('"', start);
     return end < 0 ? QString() : Decode(attributes.sliced(start, end - start));
-}
-
-void ReadM3u(QByteArrayView body, int firstLine, EntryCollector& out)
-{
-    // "#EXTINF:-1 group-title="Jazz",Station name" names the address on the next line.
-    QString title;
-    QString group;
-    for (const Line& line : Lines(body, firstLine)) {
-        if (out.Full())
-            break;
-        if (StartsWithNoCase(line.text, "#EXTINF:")) {
-            const QByteArrayView info = line.text.sliced(8);
-            // The title follows the first comma outside the quoted attribute values.
-            bool quoted = false;
-            qsizetype comma = -1;
-            for (qsizetype i = 0; i < info.size() && comma < 0; ++i) {
-                if (info[i] == '"')
-                    quoted = !quoted;
-                else if (info[i] == ',' && !quoted)
-                    comma = i;
-            }
-            title = comma < 0 ? QString() : Decode(info.sliced(comma + 1));
-            group = ExtinfAttribute(comma < 0 ? info : info.first(comma), "group-title");
-            continue;
-        }
-        if (!line.text.isEmpty() && !line.text.startsWith('#')) {
-            out.Add(Decode(line.text), line.number, title, group);
-            title.clear();
-            group.clear();
-        }
-    }
 }
 
 QString DecodeEntities(QString text)
@@ -321,14 +185,18 @@ bool IsNameByte(char c)
 
 // ASX files in the wild are rarely well-formed XML (upper-case tags, unquoted attributes, bare
 // ampersands), so they are scanned tag by tag: the href of every <ref> and <entryref>.
-int LineOf(QByteArrayView body, qsizetype at)
-{
-    return 1 + int(std::count(body.begin(), body.begin() + std::min(at, body.size()), '\n'));
-}
-
 void ReadAsx(QByteArrayView body, EntryCollector& out)
 {
     qsizetype at = 0;
+    // Lines are counted on from the last tag, never again from the start.
+    qsizetype countedTo = 0;
+    int line = 1;
+    const auto lineOf = [&](qsizetype offset) {
+        offset = std::min(offset, body.size());
+        line += int(std::count(body.begin() + countedTo, body.begin() + offset, '\n'));
+        countedTo = offset;
+        return line;
+    };
     while (!out.Full()) {
         at = body.indexOf('<', at);
         if (at < 0)
@@ -383,18 +251,24 @@ void ReadAsx(QByteArrayView body, EntryCollector& out)
             }
             if (attribute.compare("href", Qt::CaseInsensitive) == 0) {
                 out.Add(DecodeEntities(Decode(tag.sliced(valueStart, valueEnd - valueStart))),
-                        LineOf(body, at));
+                        lineOf(at));
                 break;
             }
         }
     }
 }
 
-// XSPF is XML proper: the <location> and <title> of every <track>.
-void ReadXspf(QByteArrayView body, int firstLine, EntryCollector& out)
+// XSPF is XML proper: the <location> and <title> of every <track>. Their text is gathered
+// here rather than by readElementText, which would follow child elements however deep.
+std::optional<PlaylistStop> ReadXspf(QXmlStreamReader& xml, int firstLine, EntryCollector& out)
 {
-    QXmlStreamReader xml(QByteArray(body.data(), body.size()));
+    const auto lineNow = [&] { return firstLine - 1 + int(xml.lineNumber()); };
+    enum class Field { None, Location, Title };
+    int depth = 0;
     int trackDepth = 0;
+    Field field = Field::None;
+    int fieldDepth = 0;
+    QString text;
     QString location;
     QString title;
     int line = 0;
@@ -402,109 +276,231 @@ void ReadXspf(QByteArrayView body, int firstLine, EntryCollector& out)
         const QXmlStreamReader::TokenType token = xml.readNext();
         // Real XSPF files declare no entities; one that does is not read on.
         if (token == QXmlStreamReader::DTD)
-            break;
+            return PlaylistStop{lineNow(), QStringLiteral("declares a DTD")};
         if (token == QXmlStreamReader::StartElement) {
+            // The reader keeps every open element: a file nested a million deep must end early.
+            if (++depth > kMaxXspfDepth)
+                return PlaylistStop{lineNow(), QStringLiteral("elements nested deeper than %1")
+                                                   .arg(kMaxXspfDepth)};
+            if (field != Field::None)
+                continue;
             if (xml.name() == QLatin1String("track")) {
                 if (++trackDepth == 1) {
                     location.clear();
                     title.clear();
                 }
-            } else if (trackDepth > 0 && xml.name() == QLatin1String("location")) {
-                line = firstLine - 1 + int(xml.lineNumber());
-                const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
-                if (location.isEmpty())
-                    location = text;
-            } else if (trackDepth > 0 && xml.name() == QLatin1String("title")) {
-                title = xml.readElementText(QXmlStreamReader::SkipChildElements);
+            } else if (trackDepth > 0 && (xml.name() == QLatin1String("location") ||
+                                          xml.name() == QLatin1String("title"))) {
+                field = xml.name() == QLatin1String("location") ? Field::Location : Field::Title;
+                fieldDepth = depth;
+                text.clear();
+                if (field == Field::Location)
+                    line = lineNow();
             }
-        } else if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("track") &&
-                   trackDepth > 0) {
-            if (--trackDepth == 0 && !location.isEmpty())
+        } else if ((token == QXmlStreamReader::Characters ||
+                    token == QXmlStreamReader::EntityReference) &&
+                   field != Field::None && depth == fieldDepth) {
+            // Enough to tell an address the player takes from one far too long for it.
+            if (text.size() <= kMaxPlaylistBytes)
+                text += xml.text().left(kMaxPlaylistBytes + 1 - text.size());
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (field != Field::None && depth == fieldDepth) {
+                if (field == Field::Title)
+                    title = text;
+                else if (location.isEmpty())
+                    location = text;
+                field = Field::None;
+            } else if (field == Field::None && xml.name() == QLatin1String("track") &&
+                       trackDepth > 0 && --trackDepth == 0 && !location.isEmpty()) {
                 out.Add(location, line, title);
+            }
+            --depth;
         }
     }
+    if (xml.hasError())
+        return PlaylistStop{lineNow(), QStringLiteral("not well-formed XML: ") + xml.errorString()};
+    return std::nullopt;
 }
 
 } // namespace
 
-bool MayBePlaylist(const QByteArray& contentType, const QByteArray& head)
-{
-    const QByteArray type = MediaType(contentType);
-    if (IsPlaylistType(type) && !IsAsxType(type))
-        return true;
-    if (IsMediaType(type))
-        return false;
-    const QByteArrayView body = Body(head);
-    if (!LooksLikeText(body))
-        return false;
-    if (body.isEmpty())
-        return true;
-    static constexpr QByteArrayView kStarts[] = {"[playlist]", "#", "<"};
-    for (const QByteArrayView start : kStarts) {
-        const qsizetype n = std::min(body.size(), start.size());
-        if (body.first(n).compare(start.first(n), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    // A bare list of addresses: its first line must be one.
-    qsizetype lineEnd = 0;
-    while (lineEnd < body.size() && body[lineEnd] != '\n' && body[lineEnd] != '\r')
-        ++lineEnd;
-    if (lineEnd > kMaxFirstLine)
-        return false;
-    if (StartsWithAddress(body.first(lineEnd)))
-        return true;
-    // Too short to tell yet: a scheme still being spelled out.
-    return lineEnd == body.size() && lineEnd < 16 &&
-           std::all_of(body.begin(), body.end(), [](char c) {
-               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ':' || c == '/';
-           });
-}
+namespace PlaylistReading {
 
-PlaylistKind DetectPlaylist(const QByteArray& contentType, const QByteArray& content)
+// The lines of a PLS or M3U file, read as they come.
+class LineReader
 {
-    const QByteArray type = MediaType(contentType);
-    const QByteArrayView body = Body(content);
-    if (IsPlsType(type))
-        return PlaylistKind::Pls;
-    if (IsM3uType(type)) {
-        // Also what servers send for a PLS now and then: the content decides between the two.
-        return StartsWithNoCase(body, "[playlist]") ? PlaylistKind::Pls : KindOfM3u(body);
+public:
+    LineReader(PlaylistKind kind, EntryCollector& out, int limit)
+        : m_kind(kind), m_out(out), m_limit(size_t(std::max(limit, 0)))
+    {
     }
-    if (IsXspfType(type))
-        return PlaylistKind::Xspf;
-    if (IsAsxType(type))
-        return SniffPlaylist(body) == PlaylistKind::Asx ? PlaylistKind::Asx
-                                                        : PlaylistKind::NotAPlaylist;
-    if (IsMediaType(type) || type == "text/html")
-        return PlaylistKind::NotAPlaylist;
-    return SniffPlaylist(body);
-}
 
-PlaylistItems ReadPlaylistItems(PlaylistKind kind, const QByteArray& content,
-                                const QString& playlistAddress, int maxEntries)
+    void Read(QByteArrayView raw, int number)
+    {
+        const QByteArrayView line = raw.trimmed();
+        if (m_kind == PlaylistKind::Pls)
+            ReadPls(line, number);
+        else
+            ReadM3u(line, number);
+    }
+
+    void Finish()
+    {
+        if (m_kind != PlaylistKind::Pls)
+            return;
+        for (const auto& [n, address] : m_files) {
+            if (m_out.Full())
+                break;
+            const auto title = m_titles.find(n);
+            m_out.Add(Decode(address.first), address.second,
+                      title != m_titles.end() ? Decode(title->second) : QString());
+        }
+        m_files.clear();
+        m_titles.clear();
+    }
+
+private:
+    void ReadPls(QByteArrayView line, int number)
+    {
+        // FileN=address; entries in the order of N, the first of a repeated N wins.
+        if (const auto file = NumberedKey(line, "file")) {
+            m_files.emplace(file->first, std::pair{line.sliced(file->second).toByteArray(), number});
+            // Only the lowest numbers can be among the entries kept.
+            if (m_files.size() > m_limit * 2)
+                m_files.erase(std::prev(m_files.end()));
+        } else if (const auto title = NumberedKey(line, "title")) {
+            m_titles.emplace(title->first, line.sliced(title->second).toByteArray());
+            if (m_titles.size() > m_limit * 2)
+                m_titles.erase(std::prev(m_titles.end()));
+        }
+    }
+
+    void ReadM3u(QByteArrayView line, int number)
+    {
+        // "#EXTINF:-1 group-title="Jazz",Station name" names the address on the next line.
+        if (m_out.Full())
+            return;
+        if (StartsWithNoCase(line, "#EXTINF:")) {
+            const QByteArrayView info = line.sliced(8);
+            // The title follows the first comma outside the quoted attribute values.
+            bool quoted = false;
+            qsizetype comma = -1;
+            for (qsizetype i = 0; i < info.size() && comma < 0; ++i) {
+                if (info[i] == '"')
+                    quoted = !quoted;
+                else if (info[i] == ',' && !quoted)
+                    comma = i;
+            }
+            m_title = comma < 0 ? QString() : Decode(info.sliced(comma + 1));
+            m_group = ExtinfAttribute(comma < 0 ? info : info.first(comma), "group-title");
+            return;
+        }
+        if (!line.isEmpty() && !line.startsWith('#')) {
+            m_out.Add(Decode(line), number, m_title, m_group);
+            m_title.clear();
+            m_group.clear();
+        }
+    }
+
+    PlaylistKind m_kind;
+    EntryCollector& m_out;
+    size_t m_limit;
+    QString m_title;
+    QString m_group;
+    std::map<quint32, std::pair<QByteArray, int>> m_files;
+    std::map<quint32, QByteArray> m_titles;
+};
+
+} // namespace PlaylistReading
+
+namespace {
+
+using PlaylistReading::LineReader;
+
+void ReadItems(PlaylistKind kind, const QByteArray& content, EntryCollector& out, int plsLimit)
 {
-    EntryCollector out(playlistAddress, maxEntries);
     const QByteArrayView body = Body(content);
     // Body() drops a byte-order mark and leading white space; lines keep their numbers.
     const int firstLine = 1 + int(std::count(content.constData(), body.data(), '\n'));
     switch (kind) {
     case PlaylistKind::Pls:
-        ReadPls(body, firstLine, out, maxEntries);
+    case PlaylistKind::M3u: {
+        LineReader reader(kind, out, plsLimit);
+        for (const Line& line : Lines(body, firstLine)) {
+            if (out.Full())
+                break;
+            reader.Read(line.text, line.number);
+        }
+        reader.Finish();
         break;
-    case PlaylistKind::M3u:
-        ReadM3u(body, firstLine, out);
-        break;
+    }
     case PlaylistKind::Asx:
         ReadAsx(body, out);
         break;
-    case PlaylistKind::Xspf:
-        ReadXspf(body, firstLine, out);
+    case PlaylistKind::Xspf: {
+        QXmlStreamReader xml(QByteArray(body.data(), body.size()));
+        ReadXspf(xml, firstLine, out);
         break;
+    }
     case PlaylistKind::Hls:
     case PlaylistKind::NotAPlaylist:
         break;
     }
-    return out.Take();
+}
+
+} // namespace
+
+PlaylistItems ReadPlaylistItems(PlaylistKind kind, const QByteArray& content,
+                                const QString& playlistAddress, int maxEntries)
+{
+    ItemList list(maxEntries);
+    EntryCollector out(playlistAddress, list);
+    ReadItems(kind, content, out, maxEntries);
+    return list.Take();
+}
+
+void ReadPlaylistItems(PlaylistKind kind, const QByteArray& content,
+                       const QString& playlistAddress, PlaylistItemSink& sink)
+{
+    EntryCollector out(playlistAddress, sink);
+    ReadItems(kind, content, out, std::numeric_limits<int>::max());
+}
+
+struct PlaylistLineReader::State
+{
+    State(PlaylistKind kind, const QString& playlistAddress, PlaylistItemSink& sink,
+          int maxEntries)
+        : out(playlistAddress, sink), reader(kind, out, maxEntries)
+    {
+    }
+    EntryCollector out;
+    LineReader reader;
+};
+
+PlaylistLineReader::PlaylistLineReader(PlaylistKind kind, const QString& playlistAddress,
+                                       PlaylistItemSink& sink, int maxEntries)
+    : m_state(std::make_unique<State>(kind, playlistAddress, sink, maxEntries))
+{
+}
+
+PlaylistLineReader::~PlaylistLineReader() = default;
+
+void PlaylistLineReader::Read(QByteArrayView line, int number)
+{
+    m_state->reader.Read(line, number);
+}
+
+void PlaylistLineReader::Finish()
+{
+    m_state->reader.Finish();
+}
+
+std::optional<PlaylistStop> ReadXspfItems(QIODevice& device, int firstLine,
+                                          const QString& playlistAddress, PlaylistItemSink& sink)
+{
+    EntryCollector out(playlistAddress, sink);
+    QXmlStreamReader xml(&device);
+    return ReadXspf(xml, firstLine, out);
 }
 
 QStringList PlaylistEntries(PlaylistKind kind, const QByteArray& content,
@@ -524,23 +520,4 @@ Playlist ReadPlaylist(const QByteArray& contentType, const QByteArray& content,
     playlist.kind = DetectPlaylist(contentType, content);
     playlist.entries = PlaylistEntries(playlist.kind, content, playlistAddress);
     return playlist;
-}
-
-QString PlaylistKindName(PlaylistKind kind)
-{
-    switch (kind) {
-    case PlaylistKind::Pls:
-        return QStringLiteral("PLS");
-    case PlaylistKind::M3u:
-        return QStringLiteral("M3U");
-    case PlaylistKind::Asx:
-        return QStringLiteral("ASX");
-    case PlaylistKind::Xspf:
-        return QStringLiteral("XSPF");
-    case PlaylistKind::Hls:
-        return QStringLiteral("HLS");
-    case PlaylistKind::NotAPlaylist:
-        break;
-    }
-    return QStringLiteral("no playlist");
 }

@@ -1,11 +1,13 @@
 // Feeds arbitrary bytes to the playlist readers. The first byte picks the content type the
 // answer claims and the rest is the answer. Besides crashes it stops on broken promises: more
 // entries than the bound, an entry the player would refuse or change, entries for an HLS
-// playlist or for something that is no playlist at all.
+// playlist or for something that is no playlist at all, a plain http entry taken from an https
+// playlist. The readers that stream (a line at a time, XSPF from a device) get the same bytes.
 #include "FuzzCheck.h"
 #include "hosted/MediaPlayer.h"
 #include "hosted/Playlist.h"
 
+#include <QBuffer>
 #include <QLoggingCategory>
 #include <cstdint>
 #include <iterator>
@@ -37,6 +39,31 @@ void CheckEntries(const QStringList& entries)
     }
 }
 
+// Checks what a streaming reader hands over: every entry one the player takes, and none that
+// would bring an https playlist down to plain http.
+class CheckingSink : public PlaylistItemSink
+{
+public:
+    explicit CheckingSink(bool secure) : m_secure(secure) {}
+
+    void Take(PlaylistItem item) override
+    {
+        const std::optional<QString> clean = MediaPlayer::CleanStreamAddress(item.address);
+        Require(clean.has_value() && *clean == item.address);
+        Require(!m_secure || item.address.startsWith(QLatin1String("https:"), Qt::CaseInsensitive));
+        ++m_taken;
+    }
+    void Refuse(RefusedPlaylistEntry) override {}
+    // Stops now and then, so that the readers' early ends are taken too.
+    bool Full() const override { return m_taken >= 1000; }
+
+private:
+    bool m_secure;
+    int m_taken = 0;
+};
+
+const QString kSecureAddress = QStringLiteral("https://radio.example/lists/station.m3u");
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -65,5 +92,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
          {PlaylistKind::Pls, PlaylistKind::M3u, PlaylistKind::Asx, PlaylistKind::Xspf}) {
         CheckEntries(PlaylistEntries(kind, content, kAddress));
     }
+
+    // A line at a time, as the import reads a large file; the first byte also picks the kind.
+    CheckingSink lines(true);
+    PlaylistLineReader reader(data[0] & 1 ? PlaylistKind::Pls : PlaylistKind::M3u, kSecureAddress,
+                              lines, 50);
+    int number = 1;
+    for (const QByteArray& line : content.split('\n'))
+        reader.Read(line, number++);
+    reader.Finish();
+
+    CheckingSink xspf(true);
+    QBuffer device;
+    device.setData(content);
+    device.open(QIODevice::ReadOnly);
+    ReadXspfItems(device, 1, kSecureAddress, xspf);
     return 0;
 }

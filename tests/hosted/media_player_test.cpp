@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <atomic>
 #include <dlfcn.h>
 #include <gst/gst.h>
 #include <mutex>
@@ -271,6 +272,82 @@ TEST_F(MediaPlayerTest, FastTitlesAreAnnouncedAtMostOnceASecondTheNewestWinning)
     player->close();
 }
 
+// The player's log lines, gathered while it lives.
+class PlayerLog
+{
+public:
+    PlayerLog() { s_previous = qInstallMessageHandler(&PlayerLog::Handle); }
+    ~PlayerLog() { qInstallMessageHandler(s_previous); }
+    PlayerLog(const PlayerLog&) = delete;
+    PlayerLog& operator=(const PlayerLog&) = delete;
+
+    static QByteArray Text()
+    {
+        const std::lock_guard lock(s_mutex);
+        return s_text;
+    }
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        {
+            const std::lock_guard lock(s_mutex);
+            s_text += message.toUtf8() + '\n';
+        }
+        s_previous(type, context, message);
+    }
+
+    static inline std::mutex s_mutex;
+    static inline QByteArray s_text;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// What a stream server says reaches the log with its control characters made visible: the
+// reason phrase of an error answer and a stream title, each carrying a terminal's escape
+// sequences (ESC ] 0 sets the window title, ESC ] 52 writes the clipboard).
+TEST_F(MediaPlayerTest, ServerTextsReachTheLogEscaped)
+{
+    const PlayerLog log;
+    RawStreamServer server;
+    ASSERT_TRUE(server.Start());
+    RawStreamServer::Script missing;
+    missing.head = "HTTP/1.0 404 \x1B]0;pwned\x07 Gone\r\nContent-Type: text/plain";
+    missing.body = "gone";
+    missing.byteLimit = 4;
+    server.SetScript(missing);
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+    QSignalSpy titles(player.get(), &MediaPlayer::StreamTitleChanged);
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("gone")));
+    ASSERT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }, kStartTimeoutMs));
+
+    QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    constexpr int kMetaInterval = 1000;
+    RawStreamServer::Script titled;
+    titled.head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: " +
+                  QByteArray::number(kMetaInterval);
+    QByteArray meta = "StreamTitle='\x1B]52;c;ZXZpbA==\x07 Song';";
+    meta.resize((meta.size() + 15) / 16 * 16, '\0');
+    const QByteArray mp3 = file.readAll();
+    for (qsizetype at = 0; at + kMetaInterval <= mp3.size(); at += kMetaInterval)
+        titled.body += mp3.mid(at, kMetaInterval) + (at == 0 ? char(meta.size() / 16) + meta : "\0");
+    titled.bytesPerSecond = 16000;
+    server.SetScript(titled);
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(server.Root()) + QStringLiteral("live")));
+    ASSERT_TRUE(WaitUntil([&] { return !titles.isEmpty(); }, kStartTimeoutMs));
+    player->close();
+
+    const QByteArray text = PlayerLog::Text();
+    EXPECT_TRUE(text.contains("\\x1B]0;pwned\\x07 Gone")) << text.toStdString();
+    EXPECT_TRUE(text.contains("stream title: \"\\x1B]52;c;ZXZpbA==\\x07 Song\""))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains('\x1B'));
+    EXPECT_FALSE(text.contains('\x07'));
+}
+
 TEST_F(MediaPlayerTest, StreamRequestsCarryTheProgramsUserAgent)
 {
     QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
@@ -302,20 +379,27 @@ TEST_F(MediaPlayerTest, StreamRequestsCarryTheProgramsUserAgent)
         EXPECT_EQ(agent, "Wavelark/3.0");
 }
 
-TEST_F(MediaPlayerTest, AnHttpsStreamRedirectedToHttpDoesNotPlay)
+// A certificate and key for 127.0.0.1 in `folder`, as cert.pem and key.pem.
+void MakeCertificate(const TempFolder& folder)
 {
-    // A certificate for 127.0.0.1, trusted through the player's extra authority file.
-    const QString cert = m_folder.FilePath(QStringLiteral("cert.pem"));
-    const QString key = m_folder.FilePath(QStringLiteral("key.pem"));
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
                    QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
                    QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+                   QStringLiteral("-keyout"), folder.FilePath(QStringLiteral("key.pem")),
+                   QStringLiteral("-out"), folder.FilePath(QStringLiteral("cert.pem"))});
     ASSERT_TRUE(openssl.waitForFinished(30000));
     ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+}
+
+TEST_F(MediaPlayerTest, AnHttpsStreamRedirectedToHttpDoesNotPlay)
+{
+    // A certificate for 127.0.0.1, trusted through the player's extra authority file.
+    const QString cert = m_folder.FilePath(QStringLiteral("cert.pem"));
+    const QString key = m_folder.FilePath(QStringLiteral("key.pem"));
+    ASSERT_NO_FATAL_FAILURE(MakeCertificate(m_folder));
 
     QFile file(Streams().FilePath(QStringLiteral("tone.mp3")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -383,6 +467,101 @@ TEST_F(MediaPlayerTest, AnHttpsStreamRedirectedToHttpDoesNotPlay)
     for (const auto& r : redirects)
         EXPECT_EQ(MediaPlayer::IsDowngradingRedirect(r.from, r.to), r.refused)
             << r.from << " -> " << r.to;
+}
+
+// An HLS stream asked for over https takes its segments over https: one listed over plain http
+// is refused as a redirect to http is, before it is ever asked for.
+TEST_F(MediaPlayerTest, AnHttpsHlsStreamTakesNoSegmentOverPlainHttp)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeCertificate(m_folder));
+    const QString cert = m_folder.FilePath(QStringLiteral("cert.pem"));
+    const QString key = m_folder.FilePath(QStringLiteral("key.pem"));
+
+    // The tone as one MPEG transport stream segment.
+    const QString segmentPath = m_folder.FilePath(QStringLiteral("segment.ts"));
+    {
+        GstElement* raw = gst_parse_launch(
+            QStringLiteral("filesrc location=\"%1\" ! mpegaudioparse ! mpegtsmux ! "
+                           "filesink location=\"%2\"")
+                .arg(Streams().FilePath(QStringLiteral("tone.mp3")), segmentPath)
+                .toUtf8()
+                .constData(),
+            nullptr);
+        ASSERT_NE(raw, nullptr);
+        GstElement* pipeline = GST_ELEMENT(gst_object_ref_sink(raw));
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        GstMessage* end = gst_bus_timed_pop_filtered(
+            bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        const bool ended = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+        if (end)
+            gst_message_unref(end);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(bus);
+        gst_object_unref(pipeline);
+        ASSERT_TRUE(ended) << "no transport stream segment";
+    }
+    QFile segmentFile(segmentPath);
+    ASSERT_TRUE(segmentFile.open(QIODevice::ReadOnly));
+    const std::string segment = segmentFile.readAll().toStdString();
+    const auto serveSegment = [segment](const httplib::Request&, httplib::Response& response) {
+        response.set_content(segment, "video/mp2t");
+    };
+
+    std::atomic<int> plainSegments{0};
+    LocalHttpServer plain;
+    plain.server().Get("/segment.ts", [&](const httplib::Request& request,
+                                          httplib::Response& response) {
+        ++plainSegments;
+        serveSegment(request, response);
+    });
+    ASSERT_TRUE(plain.Start());
+
+    httplib::SSLServer secure(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    ASSERT_TRUE(secure.is_valid());
+    const int port = secure.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    const std::string secureRoot = "https://127.0.0.1:" + std::to_string(port) + "/";
+    const auto playlist = [](const std::string& segmentAddress) {
+        return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:4\n#EXT-X-MEDIA-SEQUENCE:0\n"
+               "#EXTINF:3.0,\n" +
+               segmentAddress + "\n#EXT-X-ENDLIST\n";
+    };
+    secure.Get("/segment.ts", serveSegment);
+    secure.Get("/secure.m3u8", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(playlist("segment.ts"), "application/vnd.apple.mpegurl");
+    });
+    secure.Get("/mixed.m3u8", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(playlist(plain.Root() + "segment.ts"),
+                             "application/vnd.apple.mpegurl");
+    });
+    std::thread serving([&] { secure.listen_after_bind(); });
+    const auto stopServing = qScopeGuard([&] {
+        secure.stop();
+        serving.join();
+    });
+    qputenv("WAVELARK_STREAM_CA_FILE", cert.toLocal8Bit());
+    const auto forgetAuthority = qScopeGuard([] { qunsetenv("WAVELARK_STREAM_CA_FILE"); });
+
+    auto player = MakePlayer(kPacedSink);
+    ASSERT_TRUE(player);
+    QSignalSpy firstAudio(player.get(), &MediaPlayer::FirstAudio);
+    QSignalSpy errors(player.get(), &MediaPlayer::PlaybackError);
+
+    // Segments over https: it plays, so HLS and the certificate work here.
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(secureRoot + "secure.m3u8")));
+    ASSERT_TRUE(WaitUntil([&] { return !firstAudio.isEmpty(); }, 3 * kStartTimeoutMs))
+        << "an https HLS stream does not play here at all";
+    EXPECT_TRUE(errors.isEmpty());
+
+    // A segment over plain http: an error, no audio, and no request for it.
+    firstAudio.clear();
+    ASSERT_TRUE(player->put_URL(QString::fromStdString(secureRoot + "mixed.m3u8")));
+    EXPECT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }, 3 * kStartTimeoutMs));
+    Settle(500);
+    EXPECT_TRUE(firstAudio.isEmpty());
+    EXPECT_EQ(plainSegments.load(), 0);
+    player->close();
 }
 
 TEST_F(MediaPlayerTest, UnusableSinkDescriptionFallsBackToTheDefaultSink)

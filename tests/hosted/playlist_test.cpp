@@ -130,6 +130,60 @@ TEST(PlaylistTest, KeepsOnlyAddressesThePlayerAccepts)
               L({"http://a.example/x"}));
 }
 
+// A playlist that came over https does not send the player to plain http, as a redirect from
+// https to http may not; its https and relative entries stay.
+TEST(PlaylistTest, AnHttpsPlaylistListsNoPlainHttpEntry)
+{
+    const QString secure = QStringLiteral("https://lists.example/radio/station.pls");
+    const struct
+    {
+        PlaylistKind kind;
+        QByteArray content;
+    } cases[] = {
+        {PlaylistKind::Pls, "[playlist]\nFile1=http://a.example/x\nFile2=https://b.example/y\n"
+                            "File3=live.mp3\nFile4=icy://c.example/z\nFile5=HTTP://d.example/\n"},
+        {PlaylistKind::M3u, "#EXTM3U\nhttp://a.example/x\nhttps://b.example/y\nlive.mp3\n"
+                            "icy://c.example/z\nHTTP://d.example/\n"},
+        {PlaylistKind::Asx, "<asx><entry><ref href=\"http://a.example/x\"/></entry><entry>"
+                            "<ref href=\"https://b.example/y\"/></entry><entry><ref "
+                            "href=\"live.mp3\"/></entry><entry><ref href=\"icy://c.example/z\"/>"
+                            "</entry></asx>"},
+        {PlaylistKind::Xspf, "<playlist xmlns=\"http://xspf.org/ns/0/\"><trackList>"
+                             "<track><location>http://a.example/x</location></track>"
+                             "<track><location>https://b.example/y</location></track>"
+                             "<track><location>live.mp3</location></track>"
+                             "<track><location>icy://c.example/z</location></track>"
+                             "</trackList></playlist>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(PlaylistKindName(c.kind).toStdString());
+        EXPECT_EQ(PlaylistEntries(c.kind, c.content, secure),
+                  L({"https://b.example/y", "https://lists.example/radio/live.mp3"}));
+        const PlaylistItems read = ReadPlaylistItems(c.kind, c.content, secure, 10);
+        ASSERT_GE(read.refused.size(), 2u);
+        EXPECT_EQ(read.refused.front().text, QStringLiteral("http://a.example/x"));
+        // Over plain http the same list keeps every entry the player takes.
+        EXPECT_GE(PlaylistEntries(c.kind, c.content, kBase).size(), 4);
+    }
+}
+
+// XSPF nests three elements deep to a track's location; a file nested a million deep must not
+// make the reader keep a million open elements.
+TEST(PlaylistTest, XspfEndsAtElementsNestedDeeperThanItsBound)
+{
+    const auto nested = [](int wrappers) {
+        return "<playlist xmlns=\"http://xspf.org/ns/0/\"><trackList>" +
+               QByteArray("<x>").repeated(wrappers) +
+               "<track><location>http://a.example/</location></track>" +
+               QByteArray("</x>").repeated(wrappers) + "</trackList></playlist>";
+    };
+    // The location sits at depth wrappers + 4.
+    EXPECT_EQ(PlaylistEntries(PlaylistKind::Xspf, nested(kMaxXspfDepth - 4), kBase),
+              L({"http://a.example/"}));
+    EXPECT_EQ(PlaylistEntries(PlaylistKind::Xspf, nested(kMaxXspfDepth - 3), kBase),
+              QStringList());
+}
+
 TEST(PlaylistTest, StaysWithinItsBoundsOnHostileInput)
 {
     // Many entries: only the first kMaxPlaylistEntries, in order.

@@ -109,6 +109,72 @@ TEST(StationImport, EachInputFormWithItsWildVariants)
     }
 }
 
+// What is kept of a list is bounded: each case's stations by address, and its problems' places.
+TEST(StationImport, NamesAddressesAndListsStayWithinTheirBounds)
+{
+    const QByteArray name200(200, 'n');
+    const QByteArray path2048 = QByteArray(2048 - 17, 'p'); // "http://a.example/" is 17
+    QByteArray lateHls = "#EXTM3U\n";
+    while (lateHls.size() < 100 * 1024)
+        lateHls += "http://h.example/" + QByteArray::number(lateHls.size()) + '\n';
+    lateHls += "#EXT-X-TARGETDURATION:2\n";
+    const struct
+    {
+        const char* source;
+        QByteArray bytes;
+        std::vector<QByteArray> addresses;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"names.json",
+         "[{\"name\": \"" + name200 + "\", \"url\": \"http://a.example/1\"},\n"
+         " {\"name\": \"" + name200 + "x\", \"url\": \"http://a.example/2\"}]",
+         {"http://a.example/1"},
+         {"names.json:2"}},
+        {"addresses.m3u",
+         "#EXTM3U\n#EXTINF:-1,A\nhttp://a.example/" + path2048 + "\n#EXTINF:-1,B\nhttp://a.example/" +
+             path2048 + "x\nhttp://a.example/" + QByteArray(20000, 'l') + "\n",
+         {"http://a.example/" + path2048},
+         {"addresses.m3u:5", "addresses.m3u:6"}},
+        {"numbers-first.json", "[1, {\"name\": \"A\", \"url\": \"http://a.example/\"}]", {},
+         {"numbers-first.json:1"}},
+        {"numbers-after.json",
+         "[{\"name\": \"A\", \"url\": \"http://a.example/\"},\n 1, \"x\", null, [2]]",
+         {"http://a.example/"},
+         {"numbers-after.json:2", "numbers-after.json:2", "numbers-after.json:2",
+          "numbers-after.json:2"}},
+        {"broken-late.json",
+         "[{\"name\": \"A\", \"url\": \"http://a.example/\"},\n {\"name\": \"B\"} {}]", {},
+         {"broken-late.json:2"}},
+        {"broken-scalar.json", "[{\"name\": \"A\", \"url\": \"http://a.example/\"},\n 01]", {},
+         {"broken-scalar.json:2"}},
+        {"late.m3u", lateHls, {}, {"late.m3u:1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        StationImport import;
+        import.Read(c.bytes, QString::fromLatin1(c.source));
+        std::vector<QByteArray> addresses;
+        for (const StationImport::Station& station : import.Stations())
+            addresses.push_back(station.address.toUtf8());
+        EXPECT_EQ(addresses, c.addresses);
+        EXPECT_EQ(ProblemPlaces(import), c.problems);
+    }
+}
+
+TEST(StationImport, ANameMadeOfALongAddressIsCutAndProblemsPastAHundredAreCounted)
+{
+    QByteArray list = "#EXTM3U\nhttp://a.example/" + QByteArray(300, 'x') + "\n";
+    for (int i = 0; i < 150; ++i)
+        list += "no address " + QByteArray::number(i) + "\n";
+    StationImport import;
+    import.Read(list, QStringLiteral("list.m3u"));
+    ASSERT_EQ(import.Stations().size(), 1u);
+    EXPECT_EQ(import.Stations()[0].name.size(), StationImport::kMaxNameCharacters);
+    EXPECT_EQ(import.Problems().size(), size_t(StationImport::kMaxProblemsKept));
+    EXPECT_EQ(import.ProblemCount(), 150);
+    EXPECT_TRUE(import.Problems().back().startsWith(QStringLiteral("list.m3u:102: ")));
+}
+
 TEST(StationImport, RepeatedAddressesAcrossListsKeepTheFirstAndDownStationsAreCounted)
 {
     StationImport import;

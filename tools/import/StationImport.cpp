@@ -4,9 +4,10 @@
 #include "hosted/MediaPlayer.h"
 #include "hosted/Playlist.h"
 #include "radio/StationIds.h"
+#include "tools/import/StationInput.h"
 
+#include <QBuffer>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -17,53 +18,72 @@
 namespace {
 
 constexpr char kOtherCategory[] = "Other";
+constexpr qsizetype kProblemTextCharacters = 200;
 
-int LineAt(const QByteArray& bytes, qsizetype offset)
+bool IsSpace(char c)
 {
-    offset = std::clamp<qsizetype>(offset, 0, bytes.size());
-    return 1 + int(std::count(bytes.constData(), bytes.constData() + offset, '\n'));
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The line on which each element of the top-level JSON array starts, in order: the directory's
-// answer is one array of station objects, and a problem is best reported where its object is.
-std::vector<int> TopLevelElementLines(const QByteArray& bytes)
+// A JSON number, true, false or null: what a scalar element of the list may be.
+bool IsJsonScalar(QByteArrayView text)
 {
-    std::vector<int> lines;
-    int depth = 0;
-    int line = 1;
-    bool inString = false;
-    bool escaped = false;
-    bool expectElement = false;
-    for (const char c : bytes) {
-        if (c == '\n')
-            ++line;
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            continue;
-        if (depth == 1 && expectElement) {
-            lines.push_back(line);
-            expectElement = false;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth == 1)
-                expectElement = c == '[';
-        } else if (c == ']' || c == '}') {
-            --depth;
-        } else if (c == ',' && depth == 1) {
-            expectElement = true;
-        }
+    if (text == "true" || text == "false" || text == "null")
+        return true;
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    if (i < text.size() && text[i] == '-')
+        ++i;
+    if (i < text.size() && text[i] == '0')
+        ++i;
+    else if (!digits())
+        return false;
+    if (i < text.size() && text[i] == '.' && (++i, !digits()))
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (!digits())
+            return false;
     }
-    return lines;
+    return i == text.size();
+}
+
+bool IsEmptyObject(const QByteArray& bytes)
+{
+    return bytes.size() >= 2 && bytes.front() == '{' && bytes.back() == '}' &&
+           std::all_of(bytes.begin() + 1, bytes.end() - 1, IsSpace);
+}
+
+int LinesBefore(const QByteArray& bytes, qsizetype offset)
+{
+    offset = std::clamp<qsizetype>(offset, 0, bytes.size());
+    return int(std::count(bytes.constData(), bytes.constData() + offset, '\n'));
+}
+
+// The first line numbers and bytes skipped at the start of a list: a byte-order mark and white
+// space. The first line's number, or nothing when the list holds nothing else.
+std::optional<int> SkipToContent(QIODevice& input)
+{
+    if (input.peek(3) == kUtf8ByteOrderMark)
+        input.skip(3);
+    int line = 1;
+    for (;;) {
+        const QByteArray chunk = input.peek(64 * 1024);
+        if (chunk.isEmpty())
+            return std::nullopt;
+        const auto content = std::find_if_not(chunk.begin(), chunk.end(), IsSpace);
+        line += int(std::count(chunk.begin(), content, '\n'));
+        input.skip(content - chunk.begin());
+        if (content != chunk.end())
+            return line;
+    }
 }
 
 QString Text(const QJsonObject& object, const char* key)
@@ -126,127 +146,256 @@ QString CleanCatalogueLine(const QString& text)
     return clean.simplified();
 }
 
-void StationImport::Read(const QByteArray& bytes, const QString& source)
+// The stations of a playlist as its reader hands them over.
+class StationImport::PlaylistSink : public PlaylistItemSink
 {
-    QByteArrayView body(bytes);
-    if (body.startsWith(kUtf8ByteOrderMark))
-        body = body.sliced(3);
-    body = body.trimmed();
-    if (body.startsWith('{') || (body.startsWith('[') && !body.startsWith("[playlist]") &&
-                                 !body.startsWith("[Playlist]") && !body.startsWith("[PLAYLIST]")))
-        ReadJson(bytes, source);
-    else
-        ReadPlaylist(bytes, source);
-}
-
-void StationImport::ReadJson(const QByteArray& bytes, const QString& source)
-{
-    QByteArray json = bytes;
-    if (json.startsWith(kUtf8ByteOrderMark))
-        json.replace(0, 3, "   ");
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError) {
-        Problem(source, LineAt(json, error.offset),
-                QStringLiteral("not JSON: ") + error.errorString());
-        return;
-    }
-    // The directory answers an array; a single station object is taken as a list of one.
-    QJsonArray stations = document.array();
-    if (document.isObject())
-        stations.append(document.object());
-    const std::vector<int> lines = TopLevelElementLines(json);
-    // The most popular first: within a country the tree and the search's ties keep this order.
-    struct Ranked
+public:
+    PlaylistSink(StationImport& import, const QString& source)
+        : m_import(import), m_source(source), m_category(QFileInfo(source).completeBaseName())
     {
-        Station station;
-        int line;
-        qint64 votes;
-        qint64 clicks;
-    };
-    std::vector<Ranked> ranked;
-    const size_t firstProblem = m_problems.size();
-    for (qsizetype i = 0; i < stations.size(); ++i) {
-        const int line = size_t(i) < lines.size() ? lines[size_t(i)] : 1;
-        if (!stations[i].isObject()) {
-            Problem(source, line, QStringLiteral("not a station object"));
-            continue;
-        }
-        const QJsonObject object = stations[i].toObject();
-        const QJsonValue checked = object.value(QLatin1String("lastcheckok"));
-        if ((checked.isDouble() && checked.toInt() == 0) ||
-            (checked.isBool() && !checked.toBool())) {
-            ++m_failedChecks;
-            continue;
-        }
-        Station station;
-        station.name = Text(object, "name");
-        station.category = CountryName(object);
-        station.address = Text(object, "url_resolved");
-        if (station.address.trimmed().isEmpty())
-            station.address = Text(object, "url");
-        QStringList info;
-        QString format = Text(object, "codec").trimmed();
-        const int bitrate = object.value(QLatin1String("bitrate")).toInt();
-        if (bitrate > 0)
-            format += (format.isEmpty() ? QString() : QStringLiteral(" ")) +
-                      QString::number(bitrate) + QStringLiteral(" kbit/s");
-        for (const QString& part :
-             {format, Text(object, "tags").replace(QLatin1Char(','), QStringLiteral(", ")),
-              Text(object, "language").replace(QLatin1Char(','), QStringLiteral(", ")),
-              Text(object, "homepage")}) {
-            if (!part.trimmed().isEmpty())
-                info.append(part.trimmed());
-        }
-        station.infoText = info.join(QStringLiteral(" | "));
-        ranked.push_back({std::move(station), line,
-                          qint64(object.value(QLatin1String("votes")).toDouble()),
-                          qint64(object.value(QLatin1String("clickcount")).toDouble())});
     }
-    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return a.votes != b.votes ? a.votes > b.votes : a.clicks > b.clicks;
-    });
-    for (Ranked& entry : ranked)
-        Add(std::move(entry.station), source, entry.line);
-    // Problems are told in the order of the file, whatever the order of popularity.
-    const auto lineOf = [&source](const QString& problem) {
-        return QStringView(problem)
-            .sliced(source.size() + 1)
-            .split(QLatin1Char(':'))
-            .front()
-            .toInt();
-    };
-    std::stable_sort(m_problems.begin() + qsizetype(firstProblem), m_problems.end(),
-                     [&](const QString& a, const QString& b) { return lineOf(a) < lineOf(b); });
-}
 
-void StationImport::ReadPlaylist(const QByteArray& bytes, const QString& source)
-{
-    const PlaylistKind kind = DetectPlaylist(QByteArray(), bytes);
-    if (kind == PlaylistKind::NotAPlaylist || kind == PlaylistKind::Hls) {
-        Problem(source, 1,
-                kind == PlaylistKind::Hls
-                    ? QStringLiteral("an HLS stream, not a station list")
-                    : QStringLiteral("neither a station directory's JSON nor a playlist"));
-        return;
-    }
-    const QString fileCategory = QFileInfo(source).completeBaseName();
-    const PlaylistItems read = ReadPlaylistItems(kind, bytes, QString(), INT_MAX);
-    for (const RefusedPlaylistEntry& refused : read.refused)
-        Problem(source, refused.line,
-                QStringLiteral("no stream address the player takes: ") + refused.text.left(200));
-    for (const PlaylistItem& item : read.items) {
+    void Take(PlaylistItem item) override
+    {
+        // A playlist lists an address once: a repeat within it is no repeat across lists.
+        if (m_import.m_addresses.value(item.address, -1) == m_import.m_lists)
+            return;
         Station station;
         station.address = item.address;
         station.name = item.title.isEmpty() ? item.address : item.title;
-        station.category = item.group.isEmpty() ? fileCategory : item.group;
+        station.category = item.group.isEmpty() ? m_category : item.group;
         station.infoText = item.address;
-        Add(std::move(station), source, item.line);
+        m_import.Add(std::move(station), m_source, item.line, item.title.isEmpty());
+    }
+    void Refuse(RefusedPlaylistEntry entry) override
+    {
+        m_import.Problem(m_source, entry.line,
+                         m_import.KeepsProblemText()
+                             ? QStringLiteral("no stream address the player takes: ") +
+                                   entry.text.left(kProblemTextCharacters)
+                             : QString());
+    }
+    bool Full() const override { return m_import.Full(); }
+
+private:
+    StationImport& m_import;
+    const QString& m_source;
+    QString m_category;
+};
+
+bool StationImport::Read(const QByteArray& bytes, const QString& source)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return Read(buffer, source);
+}
+
+bool StationImport::Read(QIODevice& device, const QString& source)
+{
+    const Mark mark = MarkNow();
+    BoundedInput input(device, kMaxInputBytes);
+    if (const std::optional<int> firstLine = SkipToContent(input)) {
+        const QByteArray head = input.peek(16);
+        if (head.startsWith('{') ||
+            (head.startsWith('[') && !head.startsWith("[playlist]") &&
+             !head.startsWith("[Playlist]") && !head.startsWith("[PLAYLIST]")))
+            ReadJson(input, source, *firstLine, mark);
+        else
+            ReadPlaylist(input, source, *firstLine, mark);
+    } else {
+        Problem(source, 1, QStringLiteral("neither a station directory's JSON nor a playlist"));
+    }
+    ++m_lists;
+    if (input.TooLarge()) {
+        Rollback(mark);
+        return false;
+    }
+    return true;
+}
+
+void StationImport::ReadJson(QIODevice& device, const QString& source, int firstLine,
+                             const Mark& mark)
+{
+    JsonElements elements(device, firstLine, kMaxEntryBytes);
+    JsonElements::Element element;
+    const auto notJson = [&](int line, const QString& what) {
+        // A list that is not JSON after all adds nothing, as it never did.
+        Rollback(mark);
+        Problem(source, line, QStringLiteral("not JSON: ") + what);
+    };
+    // The most popular first: within a country the tree and the search's ties keep this order.
+    std::vector<RankedStation> ranked;
+    const auto addRanked = [&] {
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const RankedStation& a, const RankedStation& b) {
+                             return a.votes != b.votes ? a.votes > b.votes : a.clicks > b.clicks;
+                         });
+        for (RankedStation& entry : ranked) {
+            if (Full())
+                break;
+            Add(std::move(entry.station), source, entry.line);
+        }
+    };
+    bool first = true;
+    // The kept ones and the ones waiting for their rank together stay within the bound.
+    while (!Full() && m_stations.size() + ranked.size() <= size_t(kMaxStations)) {
+        const JsonElements::Result result = elements.Next(element);
+        if (result == JsonElements::Result::End)
+            return addRanked();
+        if (result == JsonElements::Result::Error)
+            return notJson(elements.ErrorLine(), elements.Error());
+        // An empty object is as far from a station as it gets, and quick to tell.
+        if (IsEmptyObject(element.bytes)) {
+            first = false;
+            Problem(source, element.line, QStringLiteral("a station without a name"));
+            continue;
+        }
+        if (!element.bytes.startsWith('{')) {
+            // A directory's answer is objects; a list that starts otherwise is not one, and
+            // is not read on (a file of a million numbers ends here).
+            if (first) {
+                Problem(source, element.line, QStringLiteral("not a list of station objects"));
+                return;
+            }
+            if (!element.overlong && !IsJsonScalar(element.bytes)) {
+                QJsonParseError error;
+                QJsonDocument::fromJson('[' + element.bytes + ']', &error);
+                if (error.error != QJsonParseError::NoError)
+                    return notJson(element.line + LinesBefore(element.bytes, error.offset - 1),
+                                   error.errorString());
+            }
+            Problem(source, element.line, QStringLiteral("not a station object"));
+            continue;
+        }
+        first = false;
+        if (element.overlong) {
+            Problem(source, element.line,
+                    QStringLiteral("a station entry longer than %1 bytes").arg(kMaxEntryBytes));
+            continue;
+        }
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(element.bytes, &error);
+        if (error.error != QJsonParseError::NoError)
+            return notJson(element.line + LinesBefore(element.bytes, error.offset),
+                           error.errorString());
+        if (std::optional<RankedStation> station =
+                ReadJsonStation(document.object(), source, element.line))
+            ranked.push_back(std::move(*station));
+    }
+    addRanked();
+}
+
+std::optional<StationImport::RankedStation>
+StationImport::ReadJsonStation(const QJsonObject& object, const QString& source, int line)
+{
+    const QJsonValue checked = object.value(QLatin1String("lastcheckok"));
+    if ((checked.isDouble() && checked.toInt() == 0) || (checked.isBool() && !checked.toBool())) {
+        ++m_failedChecks;
+        return std::nullopt;
+    }
+    Station station;
+    station.name = CleanCatalogueLine(Text(object, "name"));
+    // Told at once: a list of a million empty objects ends up here a million times.
+    if (station.name.isEmpty()) {
+        Problem(source, line, QStringLiteral("a station without a name"));
+        return std::nullopt;
+    }
+    station.category = CountryName(object);
+    station.address = Text(object, "url_resolved");
+    if (station.address.trimmed().isEmpty())
+        station.address = Text(object, "url");
+    QStringList info;
+    QString format = Text(object, "codec").trimmed();
+    const int bitrate = object.value(QLatin1String("bitrate")).toInt();
+    if (bitrate > 0)
+        format += (format.isEmpty() ? QString() : QStringLiteral(" ")) +
+                  QString::number(bitrate) + QStringLiteral(" kbit/s");
+    for (const QString& part :
+         {format, Text(object, "tags").replace(QLatin1Char(','), QStringLiteral(", ")),
+          Text(object, "language").replace(QLatin1Char(','), QStringLiteral(", ")),
+          Text(object, "homepage")}) {
+        if (!part.trimmed().isEmpty())
+            info.append(part.trimmed());
+    }
+    station.infoText = info.join(QStringLiteral(" | "));
+    return RankedStation{std::move(station), line,
+                         qint64(object.value(QLatin1String("votes")).toDouble()),
+                         qint64(object.value(QLatin1String("clickcount")).toDouble())};
+}
+
+void StationImport::ReadPlaylist(QIODevice& device, const QString& source, int firstLine,
+                                 const Mark& mark)
+{
+    // The start decides the kind; an HLS tag further down is found while reading.
+    const QByteArray head = device.peek(64 * 1024);
+    const PlaylistKind kind = DetectPlaylist(QByteArray(), head);
+    switch (kind) {
+    case PlaylistKind::NotAPlaylist:
+        Problem(source, 1, QStringLiteral("neither a station directory's JSON nor a playlist"));
+        return;
+    case PlaylistKind::Hls:
+        Problem(source, 1, QStringLiteral("an HLS stream, not a station list"));
+        return;
+    case PlaylistKind::M3u:
+    case PlaylistKind::Pls:
+        ReadLines(device, int(kind), source, firstLine, mark);
+        return;
+    case PlaylistKind::Xspf: {
+        PlaylistSink sink(*this, source);
+        XmlStretchBound xml(device, kMaxXmlStretchBytes);
+        if (const std::optional<PlaylistStop> stop = ReadXspfItems(xml, firstLine, QString(), sink))
+            Problem(source, stop->line,
+                    QStringLiteral("XSPF read no further: ") +
+                        (xml.Exceeded() ? QStringLiteral("a text or tag longer than %1 bytes")
+                                              .arg(kMaxXmlStretchBytes)
+                                        : stop->reason));
+        return;
+    }
+    case PlaylistKind::Asx: {
+        const QByteArray bytes = device.read(kMaxAsxBytes + 1);
+        if (bytes.size() > kMaxAsxBytes) {
+            Problem(source, firstLine,
+                    QStringLiteral("an ASX list larger than %1 bytes").arg(kMaxAsxBytes));
+            return;
+        }
+        PlaylistSink sink(*this, source);
+        ReadPlaylistItems(kind, bytes, QString(), sink);
+        return;
+    }
     }
 }
 
-void StationImport::Add(Station station, const QString& source, int line)
+void StationImport::ReadLines(QIODevice& device, int kind, const QString& source,
+                              int firstLine, const Mark& mark)
 {
+    // HLS tags only turn a list that begins "#EXTM3U" into a stream.
+    const bool mayBeHls = kind == int(PlaylistKind::M3u) && device.peek(7) == "#EXTM3U";
+    PlaylistSink sink(*this, source);
+    PlaylistLineReader reader(PlaylistKind(kind), QString(), sink, kMaxStations);
+    LineInput lines(device, firstLine, kMaxLineBytes);
+    LineInput::Line line;
+    while (!Full() && lines.Next(line)) {
+        if (mayBeHls && line.text.startsWith("#EXT-X-")) {
+            Rollback(mark);
+            Problem(source, 1, QStringLiteral("an HLS stream, not a station list"));
+            return;
+        }
+        if (line.overlong) {
+            Problem(source, line.number,
+                    QStringLiteral("a line longer than %1 bytes: ").arg(kMaxLineBytes) +
+                        QString::fromUtf8(line.text.left(kProblemTextCharacters)));
+            continue;
+        }
+        reader.Read(line.text, line.number);
+    }
+    reader.Finish();
+}
+
+void StationImport::Add(Station station, const QString& source, int line, bool fromAddress)
+{
+    if (m_full)
+        return;
     station.name = CleanCatalogueLine(station.name);
     station.category = CleanCatalogueLine(station.category);
     station.infoText = CleanCatalogueLine(station.infoText);
@@ -260,22 +409,65 @@ void StationImport::Add(Station station, const QString& source, int line)
     if (!address) {
         Problem(source, line,
                 QStringLiteral("no stream address the player takes: ") +
-                    CleanCatalogueLine(station.address).left(200));
+                    CleanCatalogueLine(station.address).left(kProblemTextCharacters));
         return;
+    }
+    if (address->size() > kMaxAddressBytes) {
+        Problem(source, line,
+                QStringLiteral("an address longer than %1 bytes: ").arg(kMaxAddressBytes) +
+                    address->left(kProblemTextCharacters));
+        return;
+    }
+    if (station.name.size() > kMaxNameCharacters) {
+        // A name made of the address is only a label: cut, it still names the station.
+        if (!fromAddress) {
+            Problem(source, line,
+                    QStringLiteral("a name longer than %1 characters: ").arg(kMaxNameCharacters) +
+                        station.name.left(kProblemTextCharacters));
+            return;
+        }
+        station.name.truncate(kMaxNameCharacters);
+        station.name = station.name.trimmed();
     }
     if (m_addresses.contains(*address)) {
         ++m_duplicates;
         return;
     }
-    m_addresses.insert(*address);
+    if (m_stations.size() >= size_t(kMaxStations)) {
+        m_full = true;
+        Problem(source, line,
+                QStringLiteral("more than %1 stations: the rest is left out").arg(kMaxStations));
+        return;
+    }
+    m_addresses.insert(*address, m_lists);
     station.address = *address;
     m_stations.push_back(std::move(station));
 }
 
 void StationImport::Problem(const QString& source, int line, const QString& what)
 {
-    m_problems.push_back(source + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") +
-                         what);
+    ++m_problemCount;
+    if (m_problems.size() < size_t(kMaxProblemsKept))
+        m_problems.push_back(source + QLatin1Char(':') + QString::number(line) +
+                             QStringLiteral(": ") + what);
+}
+
+StationImport::Mark StationImport::MarkNow() const
+{
+    return {m_stations.size(), m_problems.size(), m_problemCount, m_duplicates, m_failedChecks,
+            m_full};
+}
+
+void StationImport::Rollback(const Mark& mark)
+{
+    for (size_t i = mark.stations; i < m_stations.size(); ++i)
+        m_addresses.remove(m_stations[i].address);
+    m_stations.resize(mark.stations);
+    m_problems.resize(mark.problemsKept);
+    m_problemCount = mark.problems;
+    m_duplicates = mark.duplicates;
+    m_failedChecks = mark.failedChecks;
+    m_full = mark.full;
 }
 
 QByteArray StationImport::CatalogueText() const

@@ -13,6 +13,7 @@
 //
 // Exit codes: 0 done, 1 failed, 2 usage error.
 #include "app/AtomicFile.h"
+#include "app/ControlEscape.h"
 #include "app/InterfaceArchive.h"
 #include "directory/ChannelListText.h"
 #include "tools/import/DirectoryFetch.h"
@@ -74,10 +75,8 @@ std::optional<InterfaceArchive> LoadArchive(const QString& path)
     return LoadInterfaceArchive(path);
 }
 
-// The whole file, or nothing (with a message) when it cannot be read or holds more than
-// `maxBytes`.
-std::optional<QByteArray> ReadInput(const QString& path,
-                                    qint64 maxBytes = std::numeric_limits<qint64>::max())
+// The whole file, or nothing (with a message) when it cannot be read.
+std::optional<QByteArray> ReadInput(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -85,15 +84,7 @@ std::optional<QByteArray> ReadInput(const QString& path,
                    file.errorString().toLocal8Bit());
         return std::nullopt;
     }
-    // Read past the bound rather than trusting the size: a pipe reports none.
-    const bool bounded = maxBytes < std::numeric_limits<qint64>::max();
-    QByteArray bytes = bounded ? file.read(maxBytes + 1) : file.readAll();
-    if (bytes.size() > maxBytes) {
-        WriteError(QFile::encodeName(path) + " is larger than " + QByteArray::number(maxBytes) +
-                   " bytes");
-        return std::nullopt;
-    }
-    return bytes;
+    return file.readAll();
 }
 
 int Create(const QString& archivePath, const std::vector<QString>& inputs)
@@ -191,13 +182,26 @@ int Import(const QString& archivePath, const QString& contentDir,
     if (directory)
         import.Read(*directory, QStringLiteral("directory"));
     for (const QString& input : inputs) {
-        const std::optional<QByteArray> bytes = ReadInput(input, StationImport::kMaxInputBytes);
-        if (!bytes)
+        // Read as it streams in: memory follows the stations kept, not the file's size.
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly)) {
+            WriteError("cannot read " + QFile::encodeName(input) + ": " +
+                       file.errorString().toLocal8Bit());
             return kExitFailed;
-        import.Read(*bytes, input);
+        }
+        if (!import.Read(file, input)) {
+            WriteError(QFile::encodeName(input) + " is larger than " +
+                       QByteArray::number(StationImport::kMaxInputBytes) + " bytes");
+            return kExitFailed;
+        }
     }
+    // A list's text reaches the terminal with its control characters made visible: a line
+    // may carry an escape sequence that would write the clipboard or the window title.
     for (const QString& problem : import.Problems())
-        WriteError("left out: " + problem.toUtf8());
+        WriteError("left out: " + EscapeControls(QByteArrayView(problem.toUtf8())));
+    const qint64 unshown = import.ProblemCount() - qint64(import.Problems().size());
+    if (unshown > 0)
+        WriteError("left out: " + QByteArray::number(unshown) + " more unusable entries");
     if (import.Stations().empty()) {
         WriteError("no usable station in the lists");
         return kExitFailed;
@@ -240,7 +244,7 @@ int Import(const QString& archivePath, const QString& contentDir,
         return kExitFailed;
     }
     WriteError("imported " + QByteArray::number(qulonglong(import.Stations().size())) +
-               " stations; left out: " + QByteArray::number(qulonglong(import.Problems().size())) +
+               " stations; left out: " + QByteArray::number(import.ProblemCount()) +
                " unusable, " + QByteArray::number(import.Duplicates()) + " repeated addresses, " +
                QByteArray::number(import.FailedChecks()) + " found down by the directory");
     return 0;
