@@ -4,6 +4,7 @@
 #include "directory/ContentServer.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/FakeWallClock.h"
+#include "directory/ChannelDirectory.h"
 #include "radio/RadioPlayback.h"
 #include "radio/ScheduledPlay.h"
 #include "support/LocalHttpServer.h"
@@ -53,12 +54,14 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        m_catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        ApplyAvailability(m_catalogue.RadioChannelList, "11");
-        m_catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        Catalogue catalogue;
+        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
+        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        m_directory.SetCatalogue(std::move(catalogue));
+        m_directory.ApplyAvailability("11");
         qputenv("WAVELARK_AUDIO_SINK", sink);
         m_playback = std::make_unique<RadioPlayback>(
-            m_catalogue, *m_server, [this](const QByteArray& text) { m_messages.push_back(text); });
+            m_directory, *m_server, [this](const QByteArray& text) { m_messages.push_back(text); });
         ASSERT_TRUE(m_playback->CreatePlayer());
         qunsetenv("WAVELARK_AUDIO_SINK");
         m_scheduled = std::make_unique<ScheduledPlay>(*m_playback, m_clock.Clock());
@@ -87,7 +90,7 @@ protected:
     std::atomic<int> m_streamFileRequests{0};
     std::atomic<bool> m_down{false};
     std::unique_ptr<ContentServer> m_server;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     std::vector<QByteArray> m_messages;
     std::unique_ptr<RadioPlayback> m_playback;
     std::unique_ptr<ScheduledPlay> m_scheduled;

@@ -101,7 +101,7 @@ TEST_F(DesktopSearchTest, GnomeShellFindsDescribesAndStartsAChannel)
                                     "'name': <'Beta'>}],)"))
         << metas.toStdString();
 
-    QSignalSpy firstAudio(window.Player(), &MediaPlayer::FirstAudio);
+    QSignalSpy firstAudio(window.Playback().Player(), &MediaPlayer::FirstAudio);
     EXPECT_EQ(Shell(QStringLiteral("ActivateResult"),
                     {QStringLiteral("1"), QStringLiteral("['beta']"), QStringLiteral("0")}),
               QStringLiteral("()"));

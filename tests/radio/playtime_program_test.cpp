@@ -24,7 +24,7 @@ protected:
     CWavelark& StartAt(const QDateTime& now)
     {
         m_clock.Set(now);
-        m_window = std::make_unique<CWavelark>(m_catalogue, m_skin, *m_server, m_archive,
+        m_window = std::make_unique<CWavelark>(m_directory, m_skin, *m_server, m_archive,
                                                QByteArrayLiteral("3.0"));
         m_window->SetScreenSize(QSize(1024, 768));
         m_window->SetClock([] { return ClockReading{0, 0}; });
@@ -44,7 +44,7 @@ protected:
         EXPECT_TRUE(Settled());
     }
 
-    int PlayerVolume() { return m_window->Player()->Volume(); }
+    int PlayerVolume() { return m_window->Playback().Player()->Volume(); }
 
     FakeWallClock m_clock{At(0, 0)};
 };

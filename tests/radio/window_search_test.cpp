@@ -49,7 +49,7 @@ protected:
 
     CStation& Open()
     {
-        const StationContext context{m_catalogue,
+        const StationContext context{m_directory,
                                      m_skin,
                                      *m_server,
                                      m_window->Playback(),
