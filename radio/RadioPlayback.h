@@ -13,6 +13,7 @@
 
 struct Catalogue;
 class ContentServer;
+class EvenLoudness;
 class MediaPlayer;
 class StreamKeeper;
 
@@ -39,6 +40,8 @@ public:
     // Creates the player; false when no audio player can be had.
     bool CreatePlayer();
     MediaPlayer* Player() const { return m_player.get(); }
+    // "Even loudness", once the player exists.
+    EvenLoudness* Levelling() const { return m_evenLoudness.get(); }
 
     // What the user chose: stays 1 while a lost stream is being reconnected.
     int IsPlaying() const { return m_isPlaying; }
@@ -146,6 +149,7 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     // Declared after the player, which it watches: it goes first.
     std::unique_ptr<StreamKeeper> m_keeper;
+    std::unique_ptr<EvenLoudness> m_evenLoudness;
     int m_isPlaying = 0;
     int m_isMuted = 0;
     int m_volume = 0;

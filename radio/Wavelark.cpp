@@ -9,6 +9,7 @@
 #include "directory/LocalFiles.h"
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/EvenLoudness.h"
 #include "radio/Mpris.h"
 #include "radio/SettingsFile.h"
 #include "radio/Station.h"
@@ -89,6 +90,8 @@ bool CWavelark::CreatePlayer()
         QMetaObject::invokeMethod(this, &CWavelark::QuitRequested, Qt::QueuedConnection);
         return false;
     }
+    // The exported menu was made with the icon, before the player.
+    ShowEvenLoudnessInExportedMenu();
     return true;
 }
 
@@ -191,7 +194,7 @@ void CWavelark::OnTrayDoubleClicked()
         OpenRadioWindowModal();
 }
 
-void CWavelark::AddTrayMenuItems(QMenu& menu)
+void CWavelark::AddTrayMenuItems(QMenu& menu) const
 {
     const struct
     {
@@ -201,11 +204,40 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
         {kCommandOpen, "Open"},
         {kCommandRandom, "Random Channel"},
         {kCommandStopResume, "Stop/Resume"},
+        {0, nullptr},
+        {kCommandEvenLoudness, "Even loudness"},
+        {0, nullptr},
         {kCommandAbout, "About us"},
         {kCommandExit, "Exit"},
     };
-    for (const auto& item : items)
-        menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
+    const EvenLoudness* levelling = m_playback->Levelling();
+    for (const auto& item : items) {
+        if (!item.text) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromLatin1(item.text));
+        action->setData(item.command);
+        if (item.command == kCommandEvenLoudness) {
+            action->setCheckable(true);
+            action->setChecked(levelling && levelling->IsOn());
+            action->setEnabled(levelling != nullptr);
+        }
+    }
+}
+
+void CWavelark::ShowEvenLoudnessInExportedMenu()
+{
+    const QMenu* menu = m_tray ? m_tray->Icon().contextMenu() : nullptr;
+    if (!menu)
+        return;
+    const EvenLoudness* levelling = m_playback->Levelling();
+    for (QAction* action : menu->actions()) {
+        if (action->data().toInt() != kCommandEvenLoudness)
+            continue;
+        action->setEnabled(levelling != nullptr);
+        action->setChecked(levelling && levelling->IsOn());
+    }
 }
 
 int CWavelark::ShowTrayMenu()
@@ -242,6 +274,12 @@ void CWavelark::RunTrayCommand(int command)
         break;
     case kCommandStopResume:
         StopOrResume();
+        break;
+    case kCommandEvenLoudness:
+        if (EvenLoudness* levelling = m_playback->Levelling())
+            levelling->SetOn(!levelling->IsOn());
+        // A host's menu ticks its copy itself; this keeps the two the same either way.
+        ShowEvenLoudnessInExportedMenu();
         break;
     case kCommandAbout: {
         CRadioAbout about(m_skin, m_versionText);

@@ -36,6 +36,8 @@ public:
     static constexpr int kCommandAbout = 161;
     static constexpr int kCommandRandom = 164;
     static constexpr int kCommandStopResume = 165;
+    // A check item: the choice is kept in "wavelark.ini".
+    static constexpr int kCommandEvenLoudness = 181;
 
     CWavelark(Catalogue& catalogue, Skin& skin, const ContentServer& server,
               const InterfaceArchive& archive, const QByteArray& versionText = QByteArray(),
@@ -93,7 +95,9 @@ protected:
 
 private:
     // The tray menu's items, each carrying its command as its data.
-    static void AddTrayMenuItems(QMenu& menu);
+    void AddTrayMenuItems(QMenu& menu) const;
+    // The exported menu's "Even loudness": ticked as the option stands, enabled with a player.
+    void ShowEvenLoudnessInExportedMenu();
     int ShowTrayMenu();
     // Gives a status-notifier host the tray menu; the chosen item runs its command.
     void ExportTrayMenu();

@@ -30,7 +30,7 @@ MARKER_VARIABLE = "WAVELARK_E2E_MARK"
 WAV_HEADER_BYTES = 44
 
 # The tray menu, top to bottom.
-MENU_ITEMS = ["Open", "Random Channel", "Stop/Resume", "About us", "Exit"]
+MENU_ITEMS = ["Open", "Random Channel", "Stop/Resume", "Even loudness", "About us", "Exit"]
 
 
 class StepFailed(AssertionError):

@@ -5,12 +5,11 @@
 #include "hosted/GainController.h"
 #include "hosted/GstHandles.h"
 #include "hosted/MediaPlayer.h"
-#include "support/RawStreamServer.h"
+#include "support/ToneChannel.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 #include "support/WavCapture.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -23,59 +22,6 @@ double Db(double rms)
 {
     return 20.0 * std::log10(rms / 32768.0);
 }
-
-// A live channel: `seconds` of a sine at `rmsDb` dBFS RMS as MP3, sent again and again at the
-// pace of its bit rate, as a station's server sends it.
-class ToneChannel
-{
-public:
-    bool Start(const QString& folder, double rmsDb, int frequency)
-    {
-        const QString file = QStringLiteral("%1/tone%2.mp3").arg(folder).arg(frequency);
-        // A sine's RMS is its amplitude over the square root of two.
-        const double amplitude = std::sqrt(2.0) * std::pow(10.0, rmsDb / 20.0);
-        const QString description =
-            QStringLiteral("audiotestsrc num-buffers=%1 freq=%2 volume=%3 ! "
-                           "audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
-                           "lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink location=\"%4\"")
-                .arg(int(kSeconds * 44100 / 1024) + 1)
-                .arg(frequency)
-                .arg(amplitude)
-                .arg(file);
-        if (!Encode(description))
-            return false;
-        QFile mp3(file);
-        if (!mp3.open(QIODevice::ReadOnly))
-            return false;
-        RawStreamServer::Script script;
-        script.body = mp3.readAll();
-        script.bytesPerSecond = 16000;
-        m_server.SetScript(script);
-        return m_server.Start();
-    }
-    QString Url() const { return QString::fromStdString(m_server.Root() + "live"); }
-
-private:
-    static constexpr double kSeconds = 10.0;
-
-    static bool Encode(const QString& description)
-    {
-        GError* rawError = nullptr;
-        GstElement* raw = gst_parse_launch(description.toUtf8().constData(), &rawError);
-        const GstElementPtr pipeline(raw ? GST_ELEMENT(gst_object_ref_sink(raw)) : nullptr);
-        const GErrorPtr error(rawError);
-        if (error || !pipeline)
-            return false;
-        const GstBusPtr bus(gst_element_get_bus(pipeline.get()));
-        gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
-        const GstMessagePtr message(gst_bus_timed_pop_filtered(
-            bus.get(), 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
-        return message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS;
-    }
-
-    RawStreamServer m_server;
-};
 
 class LoudnessLevelling : public ::testing::Test
 {
