@@ -21,7 +21,9 @@ std::optional<BoundedBytes> ReadRegularFile(const QString& path, qint64 limit)
                 << "not reading" << path << "-" << QString::fromLocal8Bit(std::strerror(errno));
         return std::nullopt;
     }
-    struct stat status{};
+    struct stat status
+    {
+    };
     QFile file;
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
         !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

@@ -657,10 +657,6 @@ bool MediaPlayer::SetEvenLoudness(bool on)
         if (!filter)
             return false;
     }
-    {
-        const std::lock_guard lock(m_bridge->levellerMutex);
-        m_bridge->leveller = filter;
-    }
     qCInfo(lcPlayer) << "even loudness" << (on ? "on" : "off");
     // playbin builds its audio path when a stream starts: one that plays now starts again.
     // A stream is on from StartPipeline to StopPipeline, which is while its stall watch runs.
@@ -674,6 +670,11 @@ bool MediaPlayer::SetEvenLoudness(bool on)
         uri.reset(rawUri);
     }
     StopPipeline(false);
+    // Swapped once no streaming thread runs, so none still measures with the old filter.
+    {
+        const std::lock_guard lock(m_bridge->levellerMutex);
+        m_bridge->leveller = filter;
+    }
     g_object_set(playbin, "audio-filter", filter ? filter->Filter() : nullptr, nullptr);
     // The new filter starts at the gain the stream had reached.
     if (uri) {

@@ -10,7 +10,6 @@
 
 Q_LOGGING_CATEGORY(lcLoudnessMemory, "wavelark.radio.loudness")
 
-
 bool LoudnessMemory::IsStorableName(const QString& name)
 {
     if (name.isEmpty())

@@ -40,8 +40,7 @@ std::unique_ptr<LoadedOptions> Load(const QString& file)
 
 } // namespace
 
-namespace Options
-{
+namespace Options {
 
 QVariant Value(const QString& key, const QVariant& fallback, const QString& file)
 {

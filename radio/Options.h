@@ -7,8 +7,7 @@
 // in QSettings' INI format. Read bounded and never through a symbolic link; every change
 // rewrites the file whole under a temporary name that is renamed into place, keeping the keys
 // it does not know.
-namespace Options
-{
+namespace Options {
 
 inline const QString kFileName = QStringLiteral("wavelark.ini");
 // Larger files are damaged or planted: the defaults are used instead.

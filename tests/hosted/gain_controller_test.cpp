@@ -25,7 +25,7 @@ struct Case
 };
 
 double Feed(GainController& controller, const std::vector<Stretch>& stretches,
-           std::vector<double>* gains = nullptr)
+            std::vector<double>* gains = nullptr)
 {
     for (const Stretch& stretch : stretches) {
         for (int i = 0; i < int(std::lround(stretch.seconds * 10)); ++i) {

@@ -5,8 +5,8 @@
 #include "hosted/GainController.h"
 #include "hosted/GstHandles.h"
 #include "hosted/MediaPlayer.h"
-#include "support/ToneChannel.h"
 #include "support/TempFolder.h"
+#include "support/ToneChannel.h"
 #include "support/Wait.h"
 #include "support/WavCapture.h"
 

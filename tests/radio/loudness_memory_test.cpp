@@ -40,7 +40,8 @@ TEST(LoudnessMemory, ReadsWhatItCanOfDamagedText)
         {"CR LF and no last line end", "Alpha\t-6.5\r\nBeta\t3", {{"Alpha", -6.5}, {"Beta", 3}}},
         {"UTF-8 names, spaces kept", "Radio Zürich 1\t2.0\n", {{"Radio Zürich 1", 2.0}}},
         {"blanks around the gain", "Alpha\t  -1.5 \n", {{"Alpha", -1.5}}},
-        {"no TAB, no name, no number", "Alpha -6\n\t4\nBeta\t\nGamma\tloud\nDelta\t1\n",
+        {"no TAB, no name, no number",
+         "Alpha -6\n\t4\nBeta\t\nGamma\tloud\nDelta\t1\n",
          {{"Delta", 1}}},
         {"not finite", "Alpha\tnan\nBeta\tinf\nGamma\t1e999\nDelta\t2\n", {{"Delta", 2}}},
         {"invalid UTF-8 name", "Alph\xff\t1\nBeta\t2\n", {{"Beta", 2}}},
@@ -140,8 +141,8 @@ TEST(Options, EvenLoudnessIsOnUnlessTurnedOffAndOtherKeysStay)
     // Damaged, huge or planted files give the defaults; writing replaces a link.
     folder.Write(Options::kFileName, "\xff\xfe[[[=\n\0\0");
     EXPECT_TRUE(Options::EvenLoudness());
-    folder.Write(Options::kFileName, "[Playback]\nEvenLoudness=false\n" +
-                                         QByteArray(Options::kMaxFileBytes, '#'));
+    folder.Write(Options::kFileName,
+                 "[Playback]\nEvenLoudness=false\n" + QByteArray(Options::kMaxFileBytes, '#'));
     EXPECT_TRUE(Options::EvenLoudness());
 
     // Not a TempFolder: that would become the working folder.
