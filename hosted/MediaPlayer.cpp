@@ -136,7 +136,8 @@ struct MediaPlayer::Bridge
         const quint64 posted = generation.load();
         MediaPlayer* target = owner;
         QMetaObject::invokeMethod(
-            target, [target, gainDb = *gain, posted] { target->HandleLoudnessGain(gainDb, posted); },
+            target,
+            [target, gainDb = *gain, posted] { target->HandleLoudnessGain(gainDb, posted); },
             Qt::QueuedConnection);
     }
 
