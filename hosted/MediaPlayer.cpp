@@ -4,6 +4,7 @@
 #include "hosted/DecoderRegistry.h"
 #include "hosted/GStreamerStart.h"
 #include "hosted/GstHandles.h"
+#include "hosted/LoudnessLeveller.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -110,6 +111,37 @@ struct MediaPlayer::Bridge
 
     std::mutex userAgentMutex;
     std::string userAgent; // guarded by userAgentMutex; empty for GStreamer's own
+    std::mutex levellerMutex;
+    // The levelling filter set on playbin, or null while levelling is off; guarded.
+    std::shared_ptr<LoudnessLeveller> leveller;
+
+    std::shared_ptr<LoudnessLeveller> Leveller()
+    {
+        const std::lock_guard lock(levellerMutex);
+        return leveller;
+    }
+
+    // Streaming thread: the levelling filter moves its gain itself; only the news of it is
+    // handed to the UI thread.
+    void CheckLevel(GstMessage* message)
+    {
+        const std::shared_ptr<LoudnessLeveller> filter = Leveller();
+        if (!filter)
+            return;
+        const std::optional<double> gain = filter->HandleMessage(message);
+        if (!gain)
+            return;
+        const std::lock_guard lock(ownerMutex);
+        if (!owner)
+            return;
+        const quint64 posted = generation.load();
+        MediaPlayer* target = owner;
+        QMetaObject::invokeMethod(
+            target,
+            [target, gainDb = *gain, posted] { target->HandleLoudnessGain(gainDb, posted); },
+            Qt::QueuedConnection);
+    }
+
     // The generation whose source was redirected from https to http: none of its audio plays.
     std::atomic<quint64> refusedGeneration{std::numeric_limits<quint64>::max()};
     // Whether the stream that plays now was asked for over https.
@@ -243,6 +275,7 @@ struct MediaPlayer::Bridge
         }
         case GST_MESSAGE_ELEMENT:
             bridge.CheckRedirect(message);
+            bridge.CheckLevel(message);
             break;
         case GST_MESSAGE_ERROR:
         case GST_MESSAGE_WARNING:
@@ -398,6 +431,7 @@ bool MediaPlayer::put_URL(const QString& address)
     m_streamTitle.clear();
     m_organization.clear();
     m_urlStartedAt = std::chrono::steady_clock::now();
+    PrepareLevelling();
     if (!StartPipeline(streamAddress->toUtf8().constData())) {
         qCWarning(lcPlayer).noquote() << "cannot start" << *streamAddress;
         return false;
@@ -657,4 +691,77 @@ void MediaPlayer::CheckStall()
         << QStringLiteral("no audio for %1 ms: the stream stalled").arg(quiet.count());
     StopPipeline(false);
     Q_EMIT Stalled();
+}
+
+void MediaPlayer::PrepareLevelling()
+{
+    const std::shared_ptr<LoudnessLeveller> filter = m_bridge->Leveller();
+    if (m_nextLoudnessGain)
+        m_loudnessGainDb = *m_nextLoudnessGain;
+    m_nextLoudnessGain.reset();
+    if (!filter)
+        return;
+    filter->ResetAverage();
+    filter->SetGainDb(m_loudnessGainDb);
+}
+
+bool MediaPlayer::SetEvenLoudness(bool on)
+{
+    if (on == EvenLoudness())
+        return true;
+    std::shared_ptr<LoudnessLeveller> filter;
+    if (on) {
+        filter = LoudnessLeveller::Create(m_loudnessGainDb);
+        if (!filter)
+            return false;
+    }
+    qCInfo(lcPlayer) << "even loudness" << (on ? "on" : "off");
+    // playbin builds its audio path when a stream starts: one that plays now starts again.
+    // A stream is on from StartPipeline to StopPipeline, which is while its stall watch runs.
+    GstElement* playbin = m_pipeline->playbin.get();
+    GCharPtr uri;
+    if (m_stallTimer.isActive()) {
+        gchar* rawUri = nullptr;
+        g_object_get(playbin, "current-uri", &rawUri, nullptr);
+        if (!rawUri)
+            g_object_get(playbin, "uri", &rawUri, nullptr);
+        uri.reset(rawUri);
+    }
+    StopPipeline(false);
+    // Swapped once no streaming thread runs, so none still measures with the old filter.
+    {
+        const std::lock_guard lock(m_bridge->levellerMutex);
+        m_bridge->leveller = filter;
+    }
+    g_object_set(playbin, "audio-filter", filter ? filter->Filter() : nullptr, nullptr);
+    // The new filter starts at the gain the stream had reached.
+    if (uri) {
+        if (!StartPipeline(uri.get()))
+            Q_EMIT PlaybackError(QStringLiteral("cannot start the stream again"));
+    }
+    return true;
+}
+
+bool MediaPlayer::EvenLoudness() const
+{
+    return m_bridge->Leveller() != nullptr;
+}
+
+void MediaPlayer::SetNextLoudnessGain(double gainDb)
+{
+    m_nextLoudnessGain = gainDb;
+}
+
+double MediaPlayer::LoudnessGain() const
+{
+    const std::shared_ptr<LoudnessLeveller> filter = m_bridge->Leveller();
+    return filter ? filter->GainDb() : 0.0;
+}
+
+void MediaPlayer::HandleLoudnessGain(double gainDb, quint64 generation)
+{
+    if (generation != m_bridge->generation.load())
+        return;
+    m_loudnessGainDb = gainDb;
+    Q_EMIT LoudnessGainChanged(gainDb);
 }

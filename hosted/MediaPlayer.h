@@ -49,6 +49,19 @@ public:
     // The playbin, for a recorder that takes the stream's bytes from it (see StreamRecorder).
     _GstElement* Playbin() const;
 
+    // "Even loudness": on, every stream from now on passes the levelling filter
+    // (LoudnessLeveller) before the user's volume; off, the audio path has no filter at all.
+    // A stream playing now is started again so that the choice is heard at once. False, and
+    // off, when the filter cannot be made.
+    bool SetEvenLoudness(bool on);
+    bool EvenLoudness() const;
+    // The levelling gain in dB that the next put_URL's stream starts at (the level learned for
+    // its channel). put_URLs after that one (reconnects of the same channel) keep the gain the
+    // stream had reached.
+    void SetNextLoudnessGain(double gainDb);
+    // The levelling gain now, in dB; 0 while levelling is off.
+    double LoudnessGain() const;
+
     // The state last applied to the pipeline, read back from it.
     int Volume() const;
     bool Muted() const;
@@ -86,6 +99,8 @@ Q_SIGNALS:
     void EndOfStream();
     // Emitted once per put_URL when the first audio buffer reaches the sink.
     void FirstAudio(qint64 millisecondsSincePutUrl);
+    // Emitted when the levelling gain of the current stream moved, in steps of 0.1 dB or more.
+    void LoudnessGainChanged(double gainDb);
     // Emitted when the current stream stalled (see kStallTimeout); the stream is stopped
     // first, as after PlaybackError.
     void Stalled();
@@ -103,6 +118,10 @@ private:
 
     // Starts the current stream again from the beginning, after a decoder was made available.
     void RestartStream();
+    // UI thread: a levelling gain measured on a streaming thread.
+    void HandleLoudnessGain(double gainDb, quint64 generation);
+    // Before a stream starts: the levelling measures it afresh, from the gain asked for.
+    void PrepareLevelling();
     // Sets `uri` and brings the pipeline to PLAYING with the first-audio and stall watches
     // armed; false (and stopped) when the pipeline refuses.
     bool StartPipeline(const char* uri);
@@ -125,4 +144,7 @@ private:
     std::chrono::steady_clock::time_point m_titleAnnouncedAt{};
     QString m_waitingTitle;
     QTimer m_titleTimer;
+    std::optional<double> m_nextLoudnessGain;
+    // The gain a filter made when levelling is turned on again starts at.
+    double m_loudnessGainDb = 0.0;
 };

@@ -1,71 +1,79 @@
 #include "radio/Options.h"
 
 #include "app/AtomicFile.h"
+#include "app/BoundedRead.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <memory>
 
-Q_LOGGING_CATEGORY(lcOptions, "wavelark.options")
+Q_LOGGING_CATEGORY(lcOptions, "wavelark.radio.options")
 
-Options::Options(QString path) : m_path(std::move(path)) {}
+namespace {
 
-QVariant Options::Value(const QString& key) const
+// The file's settings, parsed from a private copy: QSettings itself would follow a link
+// planted at the name and read a file of any size.
+struct LoadedOptions
 {
-    const QFileInfo info(m_path);
-    if (!info.isFile())
-        return {};
-    if (info.size() > kMaxBytes) {
-        qCWarning(lcOptions) << m_path << "is larger than" << kMaxBytes << "bytes; ignored";
-        return {};
-    }
-    const QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key);
+    QTemporaryDir folder;
+    std::unique_ptr<QSettings> settings;
+};
+
+std::unique_ptr<LoadedOptions> Load(const QString& file)
+{
+    auto loaded = std::make_unique<LoadedOptions>();
+    if (!loaded->folder.isValid())
+        return nullptr;
+    const QString copy = loaded->folder.filePath(QStringLiteral("options.ini"));
+    // A file larger than the bound is damaged or planted: the defaults are used.
+    QByteArray bytes;
+    if (const std::optional<BoundedBytes> read = ReadRegularFile(file, Options::kMaxFileBytes);
+        read && !read->cut)
+        bytes = read->bytes;
+    if (!WriteFileAtomically(copy, bytes, false))
+        return nullptr;
+    loaded->settings = std::make_unique<QSettings>(copy, QSettings::IniFormat);
+    return loaded;
 }
 
-bool Options::Flag(const QString& key, bool fallback) const
+} // namespace
+
+namespace Options {
+
+QVariant Value(const QString& key, const QVariant& fallback, const QString& file)
 {
-    const QVariant value = Value(key);
-    if (!value.isValid())
+    const std::unique_ptr<LoadedOptions> loaded = Load(file);
+    if (!loaded || loaded->settings->status() != QSettings::NoError)
         return fallback;
-    const QString text = value.toString().trimmed().toLower();
-    if (text == QLatin1String("true") || text == QLatin1String("1"))
-        return true;
-    if (text == QLatin1String("false") || text == QLatin1String("0"))
-        return false;
-    return fallback;
+    return loaded->settings->value(key, fallback);
 }
 
-bool Options::SetFlag(const QString& key, bool value)
+bool SetValue(const QString& key, const QVariant& value, const QString& file)
 {
-    // QSettings writes through a link to its target: it renders the file in a scratch folder,
-    // and the bytes are put in place by the program's own atomic write.
-    const QTemporaryDir scratch;
-    if (!scratch.isValid())
+    const std::unique_ptr<LoadedOptions> loaded = Load(file);
+    if (!loaded)
         return false;
-    const QString renderPath = scratch.filePath(QStringLiteral("options.ini"));
-    {
-        QSettings rendered(renderPath, QSettings::IniFormat);
-        const QFileInfo info(m_path);
-        if (info.isFile() && info.size() <= kMaxBytes) {
-            const QSettings current(m_path, QSettings::IniFormat);
-            for (const QString& existing : current.allKeys())
-                rendered.setValue(existing, current.value(existing));
-        }
-        rendered.setValue(key, value);
-        rendered.sync();
-        if (rendered.status() != QSettings::NoError)
-            return false;
-    }
-    QFile file(renderPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (!WriteFileAtomically(m_path, file.readAll())) {
-        qCWarning(lcOptions) << "cannot write" << m_path;
+    loaded->settings->setValue(key, value);
+    loaded->settings->sync();
+    QFile copy(loaded->settings->fileName());
+    if (loaded->settings->status() != QSettings::NoError || !copy.open(QIODevice::ReadOnly) ||
+        !WriteFileAtomically(file, copy.readAll())) {
+        qCWarning(lcOptions).noquote() << "cannot write" << file;
         return false;
     }
     return true;
 }
+
+bool EvenLoudness(const QString& file)
+{
+    return Value(kEvenLoudness, true, file).toBool();
+}
+
+bool SetEvenLoudness(bool on, const QString& file)
+{
+    return SetValue(kEvenLoudness, on, file);
+}
+
+} // namespace Options

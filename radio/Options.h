@@ -3,27 +3,27 @@
 #include <QString>
 #include <QVariant>
 
-// The program's own options beyond the settings file: "wavelark.ini" in the working folder, a
-// QSettings INI file. It is read only when it is small (kMaxBytes) and rewritten atomically on
-// every change, never through a link.
-class Options
-{
-public:
-    static constexpr qint64 kMaxBytes = 64 * 1024;
-    static constexpr char kFileName[] = "wavelark.ini";
+// The program's own options, beyond the vendor's files: "wavelark.ini" in the working folder,
+// in QSettings' INI format. Read bounded and never through a symbolic link; every change
+// rewrites the file whole under a temporary name that is renamed into place, keeping the keys
+// it does not know.
+namespace Options {
 
-    explicit Options(QString path = QString::fromLatin1(kFileName));
+inline const QString kFileName = QStringLiteral("wavelark.ini");
+// Larger files are damaged or planted: the defaults are used instead.
+constexpr qint64 kMaxFileBytes = 64 * 1024;
 
-    bool Flag(const QString& key, bool fallback) const;
-    // Stores `value` under `key`, keeping every other option; false when the file cannot be
-    // written (the previous file stays).
-    bool SetFlag(const QString& key, bool value);
+// "Title notifications" in the tray menu; off unless turned on.
+inline const QString kTitleNotifications = QStringLiteral("TitleNotifications");
+// "Even loudness" in the tray menu; on unless turned off.
+inline const QString kEvenLoudness = QStringLiteral("Playback/EvenLoudness");
 
-    // Option names.
-    static QString TitleNotificationsKey() { return QStringLiteral("TitleNotifications"); }
+// The value stored under `key`, or `fallback` when there is none or the file cannot be read.
+QVariant Value(const QString& key, const QVariant& fallback, const QString& file = kFileName);
+// Stores `value` under `key`; false, leaving the file as it was, when it cannot be written.
+bool SetValue(const QString& key, const QVariant& value, const QString& file = kFileName);
 
-private:
-    QVariant Value(const QString& key) const;
+bool EvenLoudness(const QString& file = kFileName);
+bool SetEvenLoudness(bool on, const QString& file = kFileName);
 
-    QString m_path;
-};
+} // namespace Options

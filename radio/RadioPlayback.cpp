@@ -5,6 +5,7 @@
 #include "directory/ContentServer.h"
 #include "directory/LocalFiles.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/EvenLoudness.h"
 #include "radio/NowPlaying.h"
 #include "radio/StreamKeeper.h"
 
@@ -52,12 +53,14 @@ RadioPlayback::~RadioPlayback()
         disconnect(m_keeper.get(), nullptr, this, nullptr);
     if (m_player)
         disconnect(m_player.get(), nullptr, this, nullptr);
+    m_evenLoudness.reset();
     m_keeper.reset();
     m_player.reset();
 }
 
 bool RadioPlayback::CreatePlayer()
 {
+    m_evenLoudness.reset();
     m_keeper.reset();
     m_player = MediaPlayer::Create();
     if (!m_player)
@@ -71,6 +74,7 @@ bool RadioPlayback::CreatePlayer()
     m_keeper = std::make_unique<StreamKeeper>(*m_player, m_server.UserAgent());
     connect(m_keeper.get(), &StreamKeeper::ReconnectingChanged, this,
             &RadioPlayback::ReconnectingChanged);
+    m_evenLoudness = std::make_unique<EvenLoudness>(*this, *m_player);
     return true;
 }
 
@@ -312,6 +316,8 @@ void RadioPlayback::Shutdown()
     CancelFetch();
     // No later choice makes the offer useless, only the end does; the way out never waits for it.
     m_cancelAvailability->store(true);
+    if (m_evenLoudness)
+        m_evenLoudness->Save();
 }
 
 std::function<QString(const std::atomic<bool>&)>

@@ -14,6 +14,7 @@
 
 class ChannelDirectory;
 class ContentServer;
+class EvenLoudness;
 class MediaPlayer;
 class ReconnectTimer;
 class StreamKeeper;
@@ -44,6 +45,8 @@ public:
     // unless a test gives its own).
     void SetReconnectTimer(std::unique_ptr<ReconnectTimer> timer);
     MediaPlayer* Player() const { return m_player.get(); }
+    // "Even loudness", once the player exists.
+    EvenLoudness* Levelling() const { return m_evenLoudness.get(); }
 
     // What the user chose: stays true while a lost stream is being reconnected.
     bool IsPlaying() const { return m_isPlaying; }
@@ -152,6 +155,7 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     // Declared after the player, which it watches: it goes first.
     std::unique_ptr<StreamKeeper> m_keeper;
+    std::unique_ptr<EvenLoudness> m_evenLoudness;
     bool m_isPlaying = false;
     bool m_isMuted = false;
     int m_volume = 0;

@@ -32,7 +32,7 @@ TitleKeeping::TitleKeeping(RadioPlayback& playback, QDBusConnection bus,
       m_history(QStringLiteral("history.txt")), m_notifier(std::move(bus))
 {
     m_history.Load();
-    m_notifier.SetEnabled(m_options.Flag(Options::TitleNotificationsKey(), false));
+    m_notifier.SetEnabled(Options::Value(Options::kTitleNotifications, false).toBool());
     connect(&m_playback, &RadioPlayback::StreamTitleChanged, this, &TitleKeeping::OnTitle);
     // Stop, a lost stream given up, or another channel end the recording.
     connect(&m_playback, &RadioPlayback::PlayingChanged, this, [this](int playing) {
@@ -104,7 +104,7 @@ void TitleKeeping::SetTitleNotifications(bool on)
     if (on == m_notifier.IsEnabled())
         return;
     m_notifier.SetEnabled(on);
-    m_options.SetFlag(Options::TitleNotificationsKey(), on);
+    Options::SetValue(Options::kTitleNotifications, on);
     Q_EMIT TitleNotificationsChanged(on);
 }
 

@@ -76,7 +76,6 @@ private:
     RadioPlayback& m_playback;
     std::function<void(const QByteArray&)> m_showMessage;
     std::unique_ptr<StreamRecorder> m_recorder;
-    Options m_options;
     TitleHistory m_history;
     TitleNotifier m_notifier;
 };

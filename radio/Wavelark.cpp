@@ -10,6 +10,7 @@
 #include "directory/StreamFetch.h"
 #include "hosted/MediaPlayer.h"
 #include "radio/DesktopSearch.h"
+#include "radio/EvenLoudness.h"
 #include "radio/Mpris.h"
 #include "radio/ScheduledPlay.h"
 #include "radio/SettingsFile.h"
@@ -107,6 +108,8 @@ bool CWavelark::CreatePlayer()
         QMetaObject::invokeMethod(this, &CWavelark::QuitRequested, Qt::QueuedConnection);
         return false;
     }
+    // The exported menu was made with the icon, before the player.
+    ShowEvenLoudnessInExportedMenu();
     return true;
 }
 
@@ -281,12 +284,13 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
         {kCommandAbout, "About us"},
         {kCommandExit, "Exit"},
     };
+    const EvenLoudness* levelling = m_playback->Levelling();
     for (const auto& item : items) {
         if (item.text) {
             menu.addAction(QString::fromLatin1(item.text))->setData(item.command);
             continue;
         }
-        // What is kept of what plays, and the timers.
+        // What is kept of what plays, the timers, and how it sounds.
         menu.addSeparator();
         Titles().AddRecordItem(menu);
         menu.addSeparator();
@@ -295,7 +299,26 @@ void CWavelark::AddTrayMenuItems(QMenu& menu)
         Titles().AddRecentTitles(menu);
         menu.addSeparator();
         Titles().AddNotificationsItem(menu);
+        QAction* even = menu.addAction(QStringLiteral("Even loudness"));
+        even->setData(kCommandEvenLoudness);
+        even->setCheckable(true);
+        even->setChecked(levelling && levelling->IsOn());
+        even->setEnabled(levelling != nullptr);
         menu.addSeparator();
+    }
+}
+
+void CWavelark::ShowEvenLoudnessInExportedMenu()
+{
+    const QMenu* menu = m_tray ? m_tray->Icon().contextMenu() : nullptr;
+    if (!menu)
+        return;
+    const EvenLoudness* levelling = m_playback->Levelling();
+    for (QAction* action : menu->actions()) {
+        if (action->data().toInt() != kCommandEvenLoudness)
+            continue;
+        action->setEnabled(levelling != nullptr);
+        action->setChecked(levelling && levelling->IsOn());
     }
 }
 
@@ -338,6 +361,12 @@ void CWavelark::RunTrayCommand(int command)
         break;
     case kCommandStopResume:
         StopOrResume();
+        break;
+    case kCommandEvenLoudness:
+        if (EvenLoudness* levelling = m_playback->Levelling())
+            levelling->SetOn(!levelling->IsOn());
+        // A host's menu ticks its copy itself; this keeps the two the same either way.
+        ShowEvenLoudnessInExportedMenu();
         break;
     case kCommandAbout: {
         CRadioAbout about(m_skin, m_versionText);

@@ -41,6 +41,8 @@ public:
     static constexpr int kCommandAbout = 161;
     static constexpr int kCommandRandom = 164;
     static constexpr int kCommandStopResume = 165;
+    // A check item: the choice is kept in "wavelark.ini".
+    static constexpr int kCommandEvenLoudness = 181;
 
     CWavelark(ChannelDirectory& directory, Skin& skin, const ContentServer& server,
               const InterfaceArchive& archive, const QByteArray& versionText = QByteArray(),
@@ -106,6 +108,8 @@ protected:
 private:
     // The tray menu's items, each carrying its command as its data.
     void AddTrayMenuItems(QMenu& menu);
+    // The exported menu's "Even loudness": ticked as the option stands, enabled with a player.
+    void ShowEvenLoudnessInExportedMenu();
     int ShowTrayMenu();
     // Gives a status-notifier host the tray menu; the chosen item runs its command.
     void ExportTrayMenu();

@@ -31,7 +31,8 @@ WAV_HEADER_BYTES = 44
 
 # The tray menu, top to bottom: its items, and its rows with None for each separator.
 MENU_ROWS = ["Open", "Random Channel", "Stop/Resume", None, "Record", None, "Sleep timer",
-             "Recent titles", None, "Title notifications", None, "About us", "Exit"]
+             "Recent titles", None, "Title notifications", "Even loudness", None, "About us",
+             "Exit"]
 MENU_ITEMS = [row for row in MENU_ROWS if row is not None]
 # A separator's height against an item's, as Qt's Fusion style draws the menu (2 and 22 pixels).
 MENU_SEPARATOR_SHARE = 2 / 22

@@ -161,18 +161,18 @@ TEST(OptionsTest, FlagsSurviveAndKeepOtherOptions)
 {
     TempFolder folder;
     folder.Write(QStringLiteral("wavelark.ini"), "[General]\nSomethingElse=42\n");
-    Options options;
-    EXPECT_FALSE(options.Flag(Options::TitleNotificationsKey(), false));
-    ASSERT_TRUE(options.SetFlag(Options::TitleNotificationsKey(), true));
-    EXPECT_TRUE(Options().Flag(Options::TitleNotificationsKey(), false));
+    const QString key = Options::kTitleNotifications;
+    EXPECT_FALSE(Options::Value(key, false).toBool());
+    ASSERT_TRUE(Options::SetValue(key, true));
+    EXPECT_TRUE(Options::Value(key, false).toBool());
     const QByteArray text = folder.Read(QStringLiteral("wavelark.ini"));
     EXPECT_TRUE(text.contains("SomethingElse=42")) << text.constData();
     EXPECT_TRUE(text.contains("TitleNotifications=true")) << text.constData();
-    ASSERT_TRUE(options.SetFlag(Options::TitleNotificationsKey(), false));
-    EXPECT_FALSE(Options().Flag(Options::TitleNotificationsKey(), true));
+    ASSERT_TRUE(Options::SetValue(key, false));
+    EXPECT_FALSE(Options::Value(key, true).toBool());
 
     // An oversized file is not read: the defaults hold.
     folder.Write(QStringLiteral("wavelark.ini"),
-                 "[General]\nTitleNotifications=true\n" + QByteArray(Options::kMaxBytes, '#'));
-    EXPECT_FALSE(Options().Flag(Options::TitleNotificationsKey(), false));
+                 "[General]\nTitleNotifications=true\n" + QByteArray(Options::kMaxFileBytes, '#'));
+    EXPECT_FALSE(Options::Value(key, false).toBool());
 }

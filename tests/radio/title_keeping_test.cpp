@@ -179,8 +179,8 @@ TEST_F(TitleKeepingTest, TrayMenuShowsRecordingAndRecentTitles)
                                   QStringLiteral("Stop/Resume"), QStringLiteral("--"),
                                   QStringLiteral("Record [x]"), QStringLiteral("--"),
                                   QStringLiteral("Sleep timer"), QStringLiteral("Recent titles"),
-                                  QStringLiteral("--"),
-                                  QStringLiteral("Title notifications"), QStringLiteral("--"),
+                                  QStringLiteral("--"), QStringLiteral("Title notifications"),
+                                  QStringLiteral("Even loudness"), QStringLiteral("--"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
     ASSERT_FALSE(menuPicture.isNull());
     ASSERT_FALSE(submenuPicture.isNull());

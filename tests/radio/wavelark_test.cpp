@@ -3,6 +3,7 @@
 #include "directory/HttpFetch.h"
 #include "directory/fetch_test_support.h"
 #include "hosted/MediaPlayer.h"
+#include "radio/EvenLoudness.h"
 #include "radio/RadioFixture.h"
 #include "radio/TrayIcon.h"
 #include "radio/Wavelark.h"
@@ -295,9 +296,53 @@ TEST_F(WavelarkTest, ClickingTheTrayIconOffersTheMenuAndRunsTheChosenCommand)
                                   QStringLiteral("Record"), QStringLiteral("--"),
                                   QStringLiteral("Sleep timer"), QStringLiteral("Recent titles"),
                                   QStringLiteral("--"), QStringLiteral("Title notifications"),
-                                  QStringLiteral("--"),
+                                  QStringLiteral("Even loudness"), QStringLiteral("--"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
     EXPECT_EQ(window.Playback().IsPlaying(), 0);
+}
+
+// "Even loudness" is a check item, ticked by default; choosing it turns levelling off for the
+// player and keeps that in "wavelark.ini".
+TEST_F(WavelarkTest, EvenLoudnessIsACheckItemKeptInTheOptionsFile)
+{
+    CWavelark& window = Start();
+    ASSERT_TRUE(window.Playback().Levelling());
+    EXPECT_TRUE(window.Player()->EvenLoudness());
+
+    QString text;
+    bool checkable = false;
+    bool checked = false;
+    QTimer::singleShot(100, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        QAction* item = menu->actions().at(4);
+        text = item->text();
+        checkable = item->isCheckable();
+        checked = item->isChecked();
+        // WAVELARK_RENDER_DIR=folder keeps a picture of the menu to look at.
+        const QString renderDir = qEnvironmentVariable("WAVELARK_RENDER_DIR");
+        if (!renderDir.isEmpty())
+            menu->grab().save(renderDir + QStringLiteral("/tray-menu.png"));
+        menu->setActiveAction(item);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    Q_EMIT window.Tray()->Clicked();
+    EXPECT_TRUE(WaitUntil([&] { return !window.Playback().Levelling()->IsOn(); }, 5000));
+
+    EXPECT_EQ(text, QStringLiteral("Even loudness"));
+    EXPECT_TRUE(checkable);
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(window.Player()->EvenLoudness());
+    EXPECT_TRUE(m_folder.Read(QStringLiteral("wavelark.ini")).contains("EvenLoudness=false"));
+    // And back on from the menu's command.
+    window.RunTrayCommand(CWavelark::kCommandEvenLoudness);
+    EXPECT_TRUE(window.Player()->EvenLoudness());
+    EXPECT_TRUE(m_folder.Read(QStringLiteral("wavelark.ini")).contains("EvenLoudness=true"));
 }
 
 TEST_F(WavelarkTest, ClicksOnlyRaiseTheRadioWindowWhileItIsOpen)
