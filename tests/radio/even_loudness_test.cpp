@@ -2,6 +2,7 @@
 // at its level at once, from memory and, in the next run, from "loudness.dat"; the option is
 // kept in "wavelark.ini", and off the channels sound as they were sent.
 
+#include "directory/ChannelDirectory.h"
 #include "directory/ChannelListText.h"
 #include "directory/ContentServer.h"
 #include "hosted/GainController.h"
@@ -60,9 +61,11 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        m_catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        ApplyAvailability(m_catalogue.RadioChannelList, "11");
-        m_catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        Catalogue catalogue;
+        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
+        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
+        m_directory.SetCatalogue(std::move(catalogue));
+        m_directory.ApplyAvailability("11");
     }
     void TearDown() override { m_playback.reset(); }
 
@@ -71,7 +74,7 @@ protected:
     {
         m_playback.reset();
         qputenv("WAVELARK_AUDIO_SINK", RealTimeWavSink(Wav()));
-        m_playback = std::make_unique<RadioPlayback>(m_catalogue, *m_server, nullptr);
+        m_playback = std::make_unique<RadioPlayback>(m_directory, *m_server, nullptr);
         ASSERT_TRUE(m_playback->CreatePlayer());
         qunsetenv("WAVELARK_AUDIO_SINK");
         ASSERT_TRUE(m_playback->Levelling());
@@ -105,7 +108,7 @@ protected:
     TempFolder m_folder;
     LocalHttpServer m_content;
     std::unique_ptr<ContentServer> m_server;
-    Catalogue m_catalogue;
+    ChannelDirectory m_directory;
     std::unique_ptr<RadioPlayback> m_playback;
 };
 

@@ -307,7 +307,7 @@ TEST_F(WavelarkTest, EvenLoudnessIsACheckItemKeptInTheOptionsFile)
 {
     CWavelark& window = Start();
     ASSERT_TRUE(window.Playback().Levelling());
-    EXPECT_TRUE(window.Player()->EvenLoudness());
+    EXPECT_TRUE(window.Playback().Player()->EvenLoudness());
 
     QString text;
     bool checkable = false;
@@ -337,11 +337,11 @@ TEST_F(WavelarkTest, EvenLoudnessIsACheckItemKeptInTheOptionsFile)
     EXPECT_EQ(text, QStringLiteral("Even loudness"));
     EXPECT_TRUE(checkable);
     EXPECT_TRUE(checked);
-    EXPECT_FALSE(window.Player()->EvenLoudness());
+    EXPECT_FALSE(window.Playback().Player()->EvenLoudness());
     EXPECT_TRUE(m_folder.Read(QStringLiteral("wavelark.ini")).contains("EvenLoudness=false"));
     // And back on from the menu's command.
     window.RunTrayCommand(CWavelark::kCommandEvenLoudness);
-    EXPECT_TRUE(window.Player()->EvenLoudness());
+    EXPECT_TRUE(window.Playback().Player()->EvenLoudness());
     EXPECT_TRUE(m_folder.Read(QStringLiteral("wavelark.ini")).contains("EvenLoudness=true"));
 }
 
