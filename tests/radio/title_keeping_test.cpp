@@ -180,7 +180,7 @@ TEST_F(TitleKeepingTest, TrayMenuShowsRecordingAndRecentTitles)
                                   QStringLiteral("Record [x]"), QStringLiteral("--"),
                                   QStringLiteral("Sleep timer"), QStringLiteral("Recent titles"),
                                   QStringLiteral("--"), QStringLiteral("Title notifications"),
-                                  QStringLiteral("Even loudness"), QStringLiteral("--"),
+                                  QStringLiteral("Even loudness [x]"), QStringLiteral("--"),
                                   QStringLiteral("About us"), QStringLiteral("Exit")}));
     ASSERT_FALSE(menuPicture.isNull());
     ASSERT_FALSE(submenuPicture.isNull());

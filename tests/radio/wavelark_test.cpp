@@ -316,7 +316,13 @@ TEST_F(WavelarkTest, EvenLoudnessIsACheckItemKeptInTheOptionsFile)
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu)
             return;
-        QAction* item = menu->actions().at(4);
+        QAction* item = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->data().toInt() == CWavelark::kCommandEvenLoudness)
+                item = action;
+        }
+        if (!item)
+            return;
         text = item->text();
         checkable = item->isCheckable();
         checked = item->isChecked();

@@ -226,6 +226,7 @@ void StationImport::ReadJson(QIODevice& device, const QString& source, int first
     };
     // The most popular first: within a country the tree and the search's ties keep this order.
     std::vector<RankedStation> ranked;
+    const size_t firstProblem = m_problems.size();
     const auto addRanked = [&] {
         std::stable_sort(ranked.begin(), ranked.end(),
                          [](const RankedStation& a, const RankedStation& b) {
@@ -236,6 +237,16 @@ void StationImport::ReadJson(QIODevice& device, const QString& source, int first
                 break;
             Add(std::move(entry.station), source, entry.line);
         }
+        // Problems are told in the order of the file, whatever the order of popularity.
+        const auto lineOf = [&source](const QString& problem) {
+            return QStringView(problem)
+                .sliced(source.size() + 1)
+                .split(QLatin1Char(':'))
+                .front()
+                .toInt();
+        };
+        std::stable_sort(m_problems.begin() + qsizetype(firstProblem), m_problems.end(),
+                         [&](const QString& a, const QString& b) { return lineOf(a) < lineOf(b); });
     };
     bool first = true;
     // The kept ones and the ones waiting for their rank together stay within the bound.
@@ -309,8 +320,8 @@ StationImport::ReadJsonStation(const QJsonObject& object, const QString& source,
     QString format = Text(object, "codec").trimmed();
     const int bitrate = object.value(QLatin1String("bitrate")).toInt();
     if (bitrate > 0)
-        format += (format.isEmpty() ? QString() : QStringLiteral(" ")) +
-                  QString::number(bitrate) + QStringLiteral(" kbit/s");
+        format += (format.isEmpty() ? QString() : QStringLiteral(" ")) + QString::number(bitrate) +
+                  QStringLiteral(" kbit/s");
     for (const QString& part :
          {format, Text(object, "tags").replace(QLatin1Char(','), QStringLiteral(", ")),
           Text(object, "language").replace(QLatin1Char(','), QStringLiteral(", ")),
@@ -366,8 +377,8 @@ void StationImport::ReadPlaylist(QIODevice& device, const QString& source, int f
     }
 }
 
-void StationImport::ReadLines(QIODevice& device, int kind, const QString& source,
-                              int firstLine, const Mark& mark)
+void StationImport::ReadLines(QIODevice& device, int kind, const QString& source, int firstLine,
+                              const Mark& mark)
 {
     // HLS tags only turn a list that begins "#EXTM3U" into a stream.
     const bool mayBeHls = kind == int(PlaylistKind::M3u) && device.peek(7) == "#EXTM3U";
@@ -454,8 +465,8 @@ void StationImport::Problem(const QString& source, int line, const QString& what
 
 StationImport::Mark StationImport::MarkNow() const
 {
-    return {m_stations.size(), m_problems.size(), m_problemCount, m_duplicates, m_failedChecks,
-            m_full};
+    return {m_stations.size(), m_problems.size(), m_problemCount,
+            m_duplicates,      m_failedChecks,    m_full};
 }
 
 void StationImport::Rollback(const Mark& mark)
