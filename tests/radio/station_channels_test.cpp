@@ -36,6 +36,8 @@ TEST_F(StationOddCatalogueTest, AFavouriteStartsTheFirstOfferedRecordOfItsName)
 {
     // Epsilon's first record (Italy, stream file 2) is not offered, its second (Germany, 5) is.
     m_folder.Write(QStringLiteral("favoutites.dat"), "Epsilon#");
+    // Another channel plays from the start, so that every request for Epsilon comes of the click.
+    m_folder.Write(QStringLiteral("channel.dat"), "package0\nAlpha");
     Start();
     Open();
     auto* list = Control<QComboBox>(kIdCountryList);

@@ -347,9 +347,17 @@ TEST(WebBrowserWrapper, TheHelperDrawsIntoTheViewsWindowWhereverTheWrapperWasMad
         EXPECT_EQ(explorer->parentWidget(), &window);
         auto* view = explorer->findChild<HelperPageView*>();
         ASSERT_NE(view, nullptr);
-        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(view->HelperProcessId()));
-        ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly));
-        const QList<QByteArray> arguments = commandLine.readAll().split('\0');
+        // Until the started process has replaced itself with the helper, its command line is
+        // this test's own.
+        QList<QByteArray> arguments;
+        const auto helperArguments = [&] {
+            QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(view->HelperProcessId()));
+            if (!commandLine.open(QIODevice::ReadOnly))
+                return false;
+            arguments = commandLine.readAll().split('\0');
+            return arguments.contains("--embed-into");
+        };
+        ASSERT_TRUE(WaitUntil(helperArguments, 10000));
         const qsizetype at = arguments.indexOf("--embed-into");
         ASSERT_GE(at, 0);
         ASSERT_LT(at + 1, arguments.size());
