@@ -237,11 +237,12 @@ class ScreenReader(AccessTestCase):
         with self.step("every control with its role, name and state"):
             for name in PUSH_BUTTONS:
                 self.assertIn(name, names.get("push button", []), names)
-            self.assertEqual(names.get("check box"), ["Mute"], names)
+            self.assertEqual(sorted(names.get("check box", [])), ["Mute", "Non-stop"], names)
             self.assertEqual(sorted(names.get("radio button", [])), sorted(OPTIONS), names)
             self.assertEqual(names.get("slider"), ["Volume"], names)
             self.assertEqual(names.get("tree"), ["Channels"], names)
-            self.assertEqual(len(names.get("combo box", [])), 1, names)
+            # The country list, and the play time's two lists.
+            self.assertEqual(len(names.get("combo box", [])), 3, names)
             self.assertIn("Wavelark", names.get("image", []), names)
             for label in LABELS:
                 self.assertIn(label, names.get("label", []), names)
@@ -253,9 +254,13 @@ class ScreenReader(AccessTestCase):
                     + by_role["slider"] + by_role["combo box"] + by_role["tree"]:
                 if node.name == "Download latest version":
                     continue
+                # The play time's lists are greyed while "Non-stop" is ticked.
+                if node.getRoleName() == "combo box" and "enabled" not in reader.states(node):
+                    self.assertTrue({"focusable", "showing"} <= reader.states(node))
+                    continue
                 self.assertTrue({"enabled", "focusable", "showing"} <= reader.states(node),
                                 f"{node.getRoleName()} {node.name!r}: {reader.states(node)}")
-            mute = by_role["check box"][0]
+            mute = next(n for n in by_role["check box"] if n.name == "Mute")
             self.assertNotIn("checked", reader.states(mute))
             checked = [n.name for n in by_role["radio button"] if "checked" in reader.states(n)]
             self.assertEqual(checked, ["Keep selected Channel"])

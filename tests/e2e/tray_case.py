@@ -60,12 +60,16 @@ class TrayTestCase(unittest.TestCase):
 
     # --- the program -------------------------------------------------------------------------------
 
-    def start_program(self, label, channel=None, saved=None, content_server=None):
+    def start_program(self, label, channel=None, saved=None, content_server=None,
+                      even_loudness=True):
         """Starts the program in a fresh working folder holding `channel` (or the raw bytes
-        `saved`) as channel.dat, or no channel.dat at all."""
+        `saved`) as channel.dat, or no channel.dat at all; `even_loudness` False turns the
+        levelling off, for a test that measures what the volume alone does."""
         folder = working_folder(self.world.root / f"{label}-work", channel)
         if saved is not None:
             (folder / "channel.dat").write_bytes(saved)
+        if not even_loudness:
+            (folder / "wavelark.ini").write_bytes(b"[Playback]\nEvenLoudness=false\n")
         return Program(self.world, self.desktop, folder, content_server or self.content_server,
                        label).start()
 
