@@ -375,6 +375,13 @@ void CStation::ShowWebPage(const QByteArray& address)
 void CStation::showEvent(QShowEvent* event)
 {
     SkinnedDialog::showEvent(event);
+    // The play time's column is read after the template's own controls, which end with Exit,
+    // not woven into them row by row.
+    if (QWidget* exit = FindControl(this, kIdExit)) {
+        QWidget::setTabOrder(exit, m_nonStop);
+        QWidget::setTabOrder(m_nonStop, m_startHourList);
+        QWidget::setTabOrder(m_startHourList, m_hourCountList);
+    }
     // The wall-clock time lets a benchmark relate the opening to the tray click that asked for it.
     qCInfo(lcStation).nospace() << "radio window shown, epoch_ms="
                                 << QDateTime::currentMSecsSinceEpoch();
