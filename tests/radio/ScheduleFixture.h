@@ -7,6 +7,7 @@
 #include "directory/ChannelDirectory.h"
 #include "radio/RadioPlayback.h"
 #include "radio/ScheduledPlay.h"
+#include "radio/TestDirectory.h"
 #include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
 #include "support/TestStreams.h"
@@ -54,11 +55,7 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        Catalogue catalogue;
-        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
-        m_directory.SetCatalogue(std::move(catalogue));
-        m_directory.ApplyAvailability("11");
+        LoadTestCatalogue(m_directory, *m_server, kCatalogue, "11");
         qputenv("WAVELARK_AUDIO_SINK", sink);
         m_playback = std::make_unique<RadioPlayback>(
             m_directory, *m_server, [this](const QByteArray& text) { m_messages.push_back(text); });

@@ -10,6 +10,7 @@
 #include "radio/EvenLoudness.h"
 #include "radio/Options.h"
 #include "radio/RadioPlayback.h"
+#include "radio/TestDirectory.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
 #include "support/ToneChannel.h"
@@ -61,11 +62,7 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        Catalogue catalogue;
-        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
-        m_directory.SetCatalogue(std::move(catalogue));
-        m_directory.ApplyAvailability("11");
+        LoadTestCatalogue(m_directory, *m_server, kCatalogue, "11");
     }
     void TearDown() override { m_playback.reset(); }
 

@@ -13,6 +13,7 @@
 #include "radio/ManualReconnectTimer.h"
 #include "radio/RadioPlayback.h"
 #include "radio/ReconnectPolicy.h"
+#include "radio/TestDirectory.h"
 #include "support/LocalHttpServer.h"
 #include "support/RawStreamServer.h"
 #include "support/TestStreams.h"
@@ -67,11 +68,7 @@ protected:
         ASSERT_TRUE(m_content.Start());
         m_server =
             std::make_unique<ContentServer>(QByteArray::fromStdString(m_content.Root()), "3.0");
-        Catalogue catalogue;
-        catalogue.RadioChannelList = ParseChannelListText(kCatalogue);
-        catalogue.PackageFolderAddress = m_server->Root() + "Wavelark/freechannels/package0";
-        m_directory.SetCatalogue(std::move(catalogue));
-        m_directory.ApplyAvailability("111");
+        LoadTestCatalogue(m_directory, *m_server, kCatalogue, "111");
         qputenv("WAVELARK_AUDIO_SINK", "fakesink sync=true");
         m_playback =
             std::make_unique<RadioPlayback>(m_directory, *m_server, std::move(showMessage));

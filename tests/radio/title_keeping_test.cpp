@@ -123,7 +123,7 @@ TEST_F(TitleKeepingTest, TitleNotificationsAreOffByDefaultAndKeptInTheOptionsFil
     }
     CWavelark& again = Start();
     EXPECT_TRUE(again.Titles().TitleNotifications());
-    // The spec's settings file keeps its five lines.
+    // "setting.dat" keeps its five lines.
     EXPECT_EQ(m_folder.Read(QStringLiteral("setting.dat")).count('\n'), 4);
 }
 
